@@ -1,0 +1,69 @@
+#include "convert.h"
+
+namespace {
+
+// The six characters isspace() accepts in the C locale; the locale must not change what a
+// command line means.
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Skips the white space and the sign; tells whether the sign was a minus.
+bool skipSpaceAndSign(const char*& p) {
+    while (isSpace(*p)) {
+        ++p;
+    }
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') {
+        ++p;
+    }
+    return negative;
+}
+
+} // namespace
+
+std::int32_t parseDecimal(const char* text) {
+    const char* p = text;
+    const bool negative = skipSpaceAndSign(p);
+    std::uint32_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::uint32_t> parseHex(const char* text) {
+    const char* p = text;
+    const bool negative = skipSpaceAndSign(p);
+    // A 0 not followed by x is a digit; "0x" is the prefix and needs a digit after it.
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        p += 2;
+    }
+    if (hexValue(*p) < 0) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (int digit = hexValue(*p); digit >= 0; digit = hexValue(*++p)) {
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return value;
+}

@@ -1,0 +1,116 @@
+#include "srecord.h"
+
+#include <array>
+
+namespace {
+
+// The two lowercase digits of every byte value, so that a data byte costs one table
+// lookup rather than a formatted print; the line is then handed to the stream in one go.
+struct HexPairs {
+    std::array<std::array<char, 2>, 256> pair{};
+    constexpr HexPairs() {
+        constexpr char digits[] = "0123456789abcdef";
+        for (unsigned v = 0; v < 256; ++v) {
+            pair[v] = {digits[v >> 4], digits[v & 0xF]};
+        }
+    }
+};
+constexpr HexPairs hexPairs;
+
+// Same text as printf("%0*x", minDigits, value): lowercase, zero-padded, never cut.
+char* putHex(char* p, std::uint32_t value, int minDigits) {
+    int digits = 1;
+    while (digits < 8 && (value >> (4 * digits)) != 0) {
+        ++digits;
+    }
+    if (digits < minDigits) {
+        digits = minDigits;
+    }
+    for (int i = digits - 1; i >= 0; --i) {
+        p[i] = "0123456789abcdef"[value & 0xF];
+        value >>= 4;
+    }
+    return p + digits;
+}
+
+char* putByte(char* p, std::uint8_t value) {
+    p[0] = hexPairs.pair[value][0];
+    p[1] = hexPairs.pair[value][1];
+    return p + 2;
+}
+
+// One stream write per line, or per unfinished line when a check fails half-way.
+void emit(std::FILE* out, const char* begin, const char* end) {
+    std::fwrite(begin, 1, static_cast<std::size_t>(end - begin), out);
+}
+
+} // namespace
+
+int SRecord::computeChecksum() {
+    if (data == nullptr && type != Terminator) {
+        return 2;
+    }
+    // The count byte counts itself out: three address bytes, the data and the checksum.
+    std::uint32_t sum = byteCount + 4;
+    // A terminator prints an all-zero address and no data, so neither enters its sum;
+    // that keeps its checksum true to its line whatever the fields hold.
+    if (type != Terminator) {
+        sum += (address & 0xFF) + ((address >> 8) & 0xFF) + ((address >> 16) & 0xFF);
+        for (std::uint32_t i = 0; i < byteCount; ++i) {
+            sum += data[i];
+        }
+    }
+    checksum = ~sum & 0xFF;
+    return 0;
+}
+
+int SRecord::write(std::FILE* out) {
+    if (type != Data && type != Terminator) {
+        std::fprintf(stderr, "ERROR:  Unknown record type %d.\n", static_cast<int>(type));
+        return 1;
+    }
+    const bool isData = type == Data;
+    // Kind, a terminator's count of up to eight digits, address, data, checksum, CR LF.
+    char line[2 + 8 + 6 + 2 * maxDataBytes + 2 + 2];
+    char* p = line;
+    *p++ = 'S';
+    *p++ = isData ? '2' : '8';
+
+    if (isData && (byteCount == 0 || byteCount > maxDataBytes)) {
+        emit(out, line, p);
+        std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n",
+                     static_cast<int>(byteCount));
+        return 1;
+    }
+    p = putHex(p, byteCount + 4, 2);
+
+    if (isData) {
+        // The record's last byte must be addressable too: a loader would otherwise wrap
+        // the tail of the record onto address 0.
+        if (std::uint64_t{address} + byteCount - 1 > maxAddress) {
+            emit(out, line, p);
+            std::fprintf(stderr, "ERROR:  Address exceeded six byte maximum.\n");
+            return 1;
+        }
+        p = putHex(p, address, 6);
+        // Without a buffer there is nothing to print; the checksum step refuses the record.
+        if (data != nullptr) {
+            for (std::uint32_t i = 0; i < byteCount; ++i) {
+                p = putByte(p, data[i]);
+            }
+        }
+    } else {
+        p = putHex(p, 0, 6);
+    }
+
+    if (computeChecksum() != 0) {
+        emit(out, line, p);
+        std::fprintf(stderr, "ERROR:  Problem calculating checksum.\n");
+        return 1;
+    }
+    p = putByte(p, static_cast<std::uint8_t>(checksum));
+    *p++ = '\r';
+    *p++ = '\n';
+    emit(out, line, p);
+    return 0;
+}

@@ -1,0 +1,56 @@
+#ifndef MKSREC_SRECORD_H
+#define MKSREC_SRECORD_H
+
+#include <cstdint>
+#include <cstdio>
+
+// Record kinds this writer knows. Data is written as "S2" (three-byte address) and
+// Terminator as "S8", the end record that belongs to a file of S2 records.
+enum RecordType : std::int32_t { Data = 0, Terminator = 1 };
+
+// One Motorola S-record. The driver keeps a single instance for a whole run and refills it
+// for every chunk; the record only points at the caller's chunk buffer and borrows the
+// output stream for the length of one write().
+class SRecord {
+  public:
+    static constexpr std::uint32_t maxDataBytes = 16;
+    static constexpr std::uint32_t maxAddress = 0xFFFFFF;
+
+    SRecord() = default;
+    SRecord(const SRecord&) = delete;
+    SRecord& operator=(const SRecord&) = delete;
+
+    void setType(RecordType value) { type = value; }
+    void setByteCount(std::uint32_t value) { byteCount = value; }
+    void setAddress(std::uint32_t value) { address = value; }
+    void setData(const std::uint8_t* value) { data = value; }
+
+    RecordType getType() const { return type; }
+    std::uint32_t getByteCount() const { return byteCount; }
+    std::uint32_t getAddress() const { return address; }
+    std::uint32_t getChecksum() const { return checksum; }
+    const std::uint8_t* getData() const { return data; }
+
+    // Moves the address past this record's data, so that the next record continues
+    // right behind its last byte (wraps modulo 2^32).
+    void advanceAddress() { address += byteCount; }
+
+    // Stores the record's checksum and returns 0, or returns 2 for a data record that has
+    // no buffer.
+    int computeChecksum();
+
+    // Writes the record as one line ending in CR LF and returns 0, or reports the reason on
+    // standard error and returns 1. A record that fails a check leaves the beginning of its
+    // line, up to the failed field, in the stream. Errors of the stream itself are left to
+    // the caller, who can name the file (ferror).
+    int write(std::FILE* out);
+
+  private:
+    RecordType type = Terminator;
+    std::uint32_t byteCount = 0;
+    std::uint32_t address = 0;
+    std::uint32_t checksum = 0; // meaningful only after computeChecksum() has succeeded
+    const std::uint8_t* data = nullptr;
+};
+
+#endif
