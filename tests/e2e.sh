@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# End-to-end cases: every row runs mksrec as a process of its own on real files in a fresh
+# directory and compares its standard output, standard error, exit status and output file
+# byte for byte. Usage: e2e.sh path/to/mksrec
+set -u
+M=$(realpath "$1")
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+pass=0 fail=0
+
+# t NAME STATUS INPUT COMMAND STDOUT STDERR OUTFILE
+# COMMAND runs in the case's directory, which holds the file "in" made from INPUT, and "out"
+# holding "old\n" (so untouched and truncated files are told apart). OUTFILE "-" means
+# "out" must not exist, and the case starts without it. INPUT, STDOUT, STDERR and OUTFILE
+# are printf %b strings. Whatever the case, "in" must come out unchanged.
+t() {
+    local name=$1 status=$2 input=$3 cmd=$4 stdout=$5 stderr=$6 outfile=$7 w=$root/case
+    rm -rf "$w" && mkdir "$w" && cd "$w" || exit 2
+    printf '%b' "$input" >in
+    [ "$outfile" = - ] || printf 'old\n' >out
+    eval "$cmd" >"$root/stdout" 2>"$root/stderr"
+    local got=$? why=""
+    [ "$got" = "$status" ] || why+=" status $got, not $status;"
+    cmp -s "$root/stdout" <(printf '%b' "$stdout") || why+=" stdout [$(cat -A "$root/stdout")];"
+    cmp -s "$root/stderr" <(printf '%b' "$stderr") || why+=" stderr [$(cat -A "$root/stderr")];"
+    if [ "$outfile" = - ]; then
+        [ ! -e out ] || why+=" out exists;"
+    else
+        cmp -s out <(printf '%b' "$outfile") || why+=" out [$(cat -A out 2>&1)];"
+    fi
+    cmp -s in <(printf '%b' "$input") || why+=" input changed;"
+    cd "$root" || exit 2
+    if [ -z "$why" ]; then
+        pass=$((pass + 1))
+    else
+        fail=$((fail + 1))
+        echo "FAIL: $name:$why"
+    fi
+}
+
+# bytes FIRST COUNT: printf escapes for COUNT consecutive byte values.
+bytes() {
+    local i
+    for ((i = $1; i < $1 + $2; i++)); do printf '\\x%02x' $((i & 255)); done
+}
+say() { printf 'Setting the number of data bytes per record to %s\\n' "$1"; }
+at() { printf 'Setting start address to 0x%s\\n' "$1"; }
+T='S804000000fb\r\n'
+usage="Incorrect number of arguments.\nusage:  $M <#bytes/record> <start addr in hex> <infile> <outfile>\nInput file is raw binary data.  Output file will be S-record format.\n"
+fault='ERROR:  Problem writing exo file.\n'
+s16="$(say 16)$(at 000000)"
+s16_8000="$(say 16)$(at 008000)"
+L0='S214000000000102030405060708090a0b0c0d0e0f73\r\n' # bytes 0 to 15 at 0
+L40='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\nS20c008020202122232425262737\r\n'
+
+t "no arguments" 255 '' '$M' '' "$usage" 'old\n'
+t "three arguments" 255 '' '$M 16 0 in' '' "$usage" 'old\n'
+t "five arguments" 255 '' '$M 16 0 in out x' '' "$usage" 'old\n'
+t "forty bytes at 8000" 0 "$(bytes 0 40)" '$M 16 8000 in out' "$s16_8000" '' "$L40$T"
+t "empty input" 0 '' '$M 16 0 in out' "$s16" '' "$T"
+t "empty input, address unchecked" 0 '' '$M 16 1000000 in out' "$(say 16)$(at 1000000)" '' "$T"
+t "full lines only" 0 "$(bytes 0 32)" '$M 16 10 in out' "$(say 16)$(at 000010)" '' \
+    'S214000010000102030405060708090a0b0c0d0e0f63\r\nS214000020101112131415161718191a1b1c1d1e1f53\r\n'"$T"
+t "shorter than a record" 0 "$(bytes 0 3)" '$M 16 0 in out' "$s16" '' "S207000000000102f5\r\n$T"
+t "eight per record" 0 "$(bytes 0 10)" '$M 8 1a in out' "$(say 8)$(at 00001a)" '' \
+    "S20c00001a0001020304050607bd\r\nS2060000220809c6\r\n$T"
+t "count with trailing junk" 0 "$(bytes 0 10)" '$M 8xyz 1azz in out' "$(say 8)$(at 00001a)" '' \
+    "S20c00001a0001020304050607bd\r\nS2060000220809c6\r\n$T"
+t "address with 0x prefix" 0 "$(bytes 0 16)" '$M 16 0x0 in out' "$s16" '' "$L0$T"
+t "white space before numbers" 0 "$(bytes 0 16)" '$M " +16" " 0" in out' "$s16" '' "$L0$T"
+t "line-end bytes are data" 0 '\x0d\x0a\x1a\x00' '$M 16 0 in out' "$s16" '' "S2080000000d0a1a00c6\r\n$T"
+t "32 per record, 16 bytes" 0 "$(bytes 0 16)" '$M 32 0 in out' "$(say 32)$(at 000000)" '' "$L0$T"
+t "17 per record, 20 bytes" 255 "$(bytes 0 20)" '$M 17 0 in out' "$(say 17)$(at 000000)" \
+    "ERROR:  Can't have 17 bytes per record.\n$fault" 'S2'
+t "0 per record" 255 "$(bytes 0 4)" '$M 0 0 in out' "$(say 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+t "0x10 per record is 0" 255 "$(bytes 0 4)" '$M 0x10 0 in out' "$(say 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+t "abc per record is 0" 255 "$(bytes 0 4)" '$M abc 0 in out' "$(say 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+t "negative per record" 255 "$(bytes 0 4)" '$M -1 0 in out' "$(say -1)" 'ERROR:  Unable to allocate buffer.\n' -
+t "wrapped to negative" 255 "$(bytes 0 4)" '$M 4294967295 0 in out' "$(say -1)" 'ERROR:  Unable to allocate buffer.\n' -
+for a in zz x1a '' - + 0x 0xg '- 1'; do
+    t "address '$a'" 255 "$(bytes 0 4)" "\$M 16 '$a' in out" "$(say 16)" "ERROR:  Invalid start address '$a'.\n" -
+done
+t "one byte at ffffff" 0 '\xab' '$M 16 ffffff in out' "$(say 16)$(at ffffff)" '' "S205ffffffab52\r\n$T"
+t "record ending at ffffff" 0 "$(bytes 0 16)" '$M 16 fffff0 in out' "$(say 16)$(at fffff0)" '' \
+    "S214fffff0000102030405060708090a0b0c0d0e0f85\r\n$T"
+t "record crossing ffffff" 255 "$(bytes 0 16)" '$M 16 fffff8 in out' "$(say 16)$(at fffff8)" \
+    "ERROR:  Address exceeded six byte maximum.\n$fault" 'S214'
+t "data running past ffffff" 255 "$(bytes 0 40)" '$M 16 fffff0 in out' "$(say 16)$(at fffff0)" \
+    "ERROR:  Address exceeded six byte maximum.\n$fault" 'S214fffff0000102030405060708090a0b0c0d0e0f85\r\nS214'
+t "missing input" 255 '' '$M 16 0 nothing out' "$s16" "ERROR:  Can't open file 'nothing' for reading.\n" -
+t "missing output directory" 255 '' '$M 16 0 in no/out' "$s16" "ERROR:  Can't open file 'no/out' for writing.\n" -
+t "same path" 255 "$(bytes 0 4)" '$M 16 0 in in' "$s16" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
+t "hard link" 255 "$(bytes 0 4)" 'ln -f in out && $M 16 0 in out' "$s16" \
+    "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
+t "symbolic link" 255 "$(bytes 0 4)" 'ln -sf in out && $M 16 0 in out' "$s16" \
+    "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
+t "directory as input" 255 '' 'mkdir d && $M 16 0 d out' "$s16" "ERROR:  Can't read file 'd': Is a directory.\n" ''
+t "disk full" 255 "$(bytes 0 40)" '$M 16 0 in /dev/full' "$s16" \
+    "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
+# Reading stops at the first failed write: the writer of a 4 MiB pipe is cut off (SIGPIPE).
+t "disk full, stops early" 255 '' \
+    'head -c 4194304 /dev/zero | $M 16 0 /dev/stdin /dev/full; p=("${PIPESTATUS[@]}"); [ "${p[0]}" = 141 ] || echo late; (exit "${p[1]}")' \
+    "$s16" "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
+t "disk full, terminator only" 255 '' '$M 16 0 in /dev/full' "$s16" \
+    "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
+t "stdin redirected" 0 "$(bytes 0 40)" '$M 16 8000 /dev/stdin out <in' "$s16_8000" '' "$L40$T"
+t "pipe as input" 0 "$(bytes 0 40)" 'cat in | $M 16 8000 /dev/stdin out' "$s16_8000" '' "$L40$T"
+t "pipe as output" 0 "$(bytes 0 40)" \
+    '{ (set -o pipefail; $M 16 8000 in /dev/fd/3 3>&1 >&4 | cat >out); } 4>&1' "$s16_8000" '' "$L40$T"
+
+echo "$pass passed, $fail failed"
+[ "$fail" = 0 ]

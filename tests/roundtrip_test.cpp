@@ -1,0 +1,94 @@
+// Converts random images and reads them back with binutils, an S-record reader written
+// independently of this one, which also verifies every checksum.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string run(const std::string& command) {
+    std::string output;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        std::size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+            output.append(chunk, got);
+        }
+        pclose(pipe);
+    }
+    return output;
+}
+
+std::vector<char> slurp(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class RoundTrip : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::system("command -v objcopy >/dev/null && command -v objdump >/dev/null") != 0) {
+            GTEST_SKIP() << "objcopy or objdump not found: round trip not checked";
+        }
+        char pattern[] = "/tmp/mksrec-roundtrip-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        if (!dir.empty()) {
+            std::system(("rm -rf '" + dir + "'").c_str());
+        }
+    }
+    std::string dir;
+};
+
+TEST_F(RoundTrip, RandomImagesReadBackAtTheirAddress) {
+    std::mt19937 random(2026);
+    const struct {
+        std::size_t size;
+        int bytesPerRecord;
+        unsigned address;
+    } cases[] = {
+        {1, 16, 0},          {15, 16, 0x8000},        {16, 16, 0xFFFFF0},  {17, 16, 0x10},
+        {1000, 7, 0xABCDE},  {1000, 1, 0x100},        {4096, 13, 0x7FFFF}, {65539, 16, 0x123456},
+        {300000, 11, 0x200}, {1048576, 16, 0xF00000}, {100, 16, 0xFFFF9C},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + " bytes, " + std::to_string(c.bytesPerRecord) +
+                     " per record at " + std::to_string(c.address));
+        std::vector<char> image(c.size);
+        for (char& byte : image) {
+            byte = static_cast<char>(random());
+        }
+        const std::string in = dir + "/in.bin", out = dir + "/out.srec", back = dir + "/back.bin";
+        std::ofstream(in, std::ios::binary).write(image.data(), static_cast<long>(image.size()));
+
+        char address[16];
+        std::snprintf(address, sizeof address, "%x", c.address);
+        ASSERT_EQ(std::system((std::string(MKSREC_PATH) + " " + std::to_string(c.bytesPerRecord) +
+                               " " + address + " " + in + " " + out + " >/dev/null")
+                                  .c_str()),
+                  0);
+        ASSERT_EQ(std::system(("objcopy -I srec -O binary " + out + " " + back).c_str()), 0);
+        EXPECT_TRUE(slurp(back) == image);
+
+        // One section, as the records are contiguous, at the start address.
+        unsigned size = 0, vma = 0;
+        const std::string sections = run("objdump -h " + out);
+        const std::size_t at = sections.find(".sec1");
+        ASSERT_NE(at, std::string::npos) << sections;
+        ASSERT_EQ(std::sscanf(sections.c_str() + at, ".sec1 %x %x", &size, &vma), 2);
+        EXPECT_EQ(size, c.size);
+        EXPECT_EQ(vma, c.address);
+        EXPECT_EQ(sections.find(".sec2"), std::string::npos) << sections;
+    }
+}
+
+} // namespace
