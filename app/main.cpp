@@ -1,7 +1,8 @@
 // mksrec: converts a raw binary memory image into Motorola S-records, one S2 line per chunk
 // of input at consecutive 24-bit addresses, closed by an S8 line.
 
-#include "convert.h"
+#include "arguments.h"
+#include "blocks.h"
 #include "srecord.h"
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <system_error>
 
 namespace {
@@ -34,53 +34,63 @@ bool isSameRegularFile(const char* inPath, const char* outPath) {
            std::filesystem::equivalent(inPath, outPath, ec);
 }
 
-int writeFailed() {
+int recordFailed() {
     std::fputs("ERROR:  Problem writing exo file.\n", stderr);
     return -1;
 }
 
-// errno belongs to the stream operation that failed: callers report it before anything
-// else can change it.
-int streamFailed(const char* path) {
-    std::fprintf(stderr, "ERROR:  Can't write file '%s': %s.\n", path, std::strerror(errno));
-    return writeFailed();
+int readFailed(const char* path, int error) {
+    std::fprintf(stderr, "ERROR:  Can't read file '%s': %s.\n", path, std::strerror(error));
+    return -1;
+}
+
+int writeFailed(const char* path, int error) {
+    std::fprintf(stderr, "ERROR:  Can't write file '%s': %s.\n", path, std::strerror(error));
+    return recordFailed();
 }
 
 // Writes one S2 line per chunk of input and the S8 line after them.
-int convert(SRecord& record, std::uint8_t* buffer, std::size_t chunkSize, std::FILE* in,
-            const char* inPath, std::FILE* out, const char* outPath) {
+int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inPath,
+            LineWriter& writer, const char* outPath) {
     record.setType(Data);
     for (;;) {
-        const std::size_t got = std::fread(buffer, 1, chunkSize, in);
+        const std::uint8_t* chunk = nullptr;
+        const std::size_t got = reader.next(in, chunk);
         // A failed read would otherwise pass for the end of the input and yield a short
         // file reported as complete.
-        if (std::ferror(in)) {
-            std::fprintf(stderr, "ERROR:  Can't read file '%s': %s.\n", inPath,
-                         std::strerror(errno));
-            return -1;
+        if (reader.error() != 0) {
+            writer.flush();
+            return readFailed(inPath, reader.error());
         }
-        // got <= chunkSize, which came from a positive int.
+        // got is at most the chunk size, which came from a positive int.
         record.setByteCount(static_cast<std::uint32_t>(got));
         if (got == 0) {
             break;
         }
-        if (record.write(out) != 0) {
-            return writeFailed();
+        record.setData(chunk);
+        std::size_t length = 0;
+        const int result = record.format(writer.room(SRecord::maxLineLength), length);
+        writer.commit(length);
+        if (result != 0) {
+            // The unfinished line stays in the file, as a record writing to the stream
+            // itself would leave it.
+            writer.flush();
+            return recordFailed();
         }
-        // Checked after every record so that a full disk stops the run at once.
-        if (std::ferror(out)) {
-            return streamFailed(outPath);
+        // A block that failed to go out stops the run at the next record.
+        if (writer.error() != 0) {
+            return writeFailed(outPath, writer.error());
         }
         record.advanceAddress();
     }
     record.setType(Terminator);
-    if (record.write(out) != 0) {
-        return writeFailed();
+    std::size_t length = 0;
+    const int result = record.format(writer.room(SRecord::maxLineLength), length);
+    writer.commit(length);
+    if (!writer.flush()) {
+        return writeFailed(outPath, writer.error());
     }
-    if (std::ferror(out) || std::fflush(out) != 0) {
-        return streamFailed(outPath);
-    }
-    return 0;
+    return result == 0 ? 0 : recordFailed();
 }
 
 } // namespace
@@ -105,15 +115,11 @@ int main(int argc, char* argv[]) {
         return -1;
     }
     // Released last: the files below are declared after it, so they close before it.
-    std::unique_ptr<std::uint8_t[]> buffer;
-    if (bytesPerRecord > 0) {
-        buffer.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytesPerRecord)]);
-    }
-    if (!buffer) {
+    ChunkReader reader(bytesPerRecord);
+    if (!reader.valid()) {
         std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
         return -1;
     }
-    record.setData(buffer.get());
 
     const std::optional<std::uint32_t> start = parseHex(argv[2]);
     if (!start) {
@@ -142,11 +148,15 @@ int main(int argc, char* argv[]) {
         return -1;
     }
 
-    const int result = convert(record, buffer.get(), static_cast<std::size_t>(bytesPerRecord),
-                               in.get(), inPath, out.get(), outPath);
+    // The reader and the writer do the buffering, a block at a time; a second copy
+    // through the streams' own buffers would only cost time.
+    std::setvbuf(in.get(), nullptr, _IONBF, 0);
+    std::setvbuf(out.get(), nullptr, _IONBF, 0);
+    LineWriter writer(out.get());
+    const int result = convert(record, reader, in.get(), inPath, writer, outPath);
     in.reset();
     if (std::fclose(out.release()) != 0 && result == 0) {
-        return streamFailed(outPath);
+        return writeFailed(outPath, errno);
     }
     return result;
 }

@@ -1,6 +1,7 @@
 #include "srecord.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -33,15 +34,10 @@ char* putHex(char* p, std::uint32_t value, int minDigits) {
     return p + digits;
 }
 
-char* putByte(char* p, std::uint8_t value) {
-    p[0] = hexPairs.pair[value][0];
-    p[1] = hexPairs.pair[value][1];
+// The low byte of value as two digits.
+char* putByte(char* p, std::uint32_t value) {
+    std::memcpy(p, hexPairs.pair[value & 0xFF].data(), 2);
     return p + 2;
-}
-
-// One stream write per line, or per unfinished line when a check fails half-way.
-void emit(std::FILE* out, const char* begin, const char* end) {
-    std::fwrite(begin, 1, static_cast<std::size_t>(end - begin), out);
 }
 
 } // namespace
@@ -65,52 +61,65 @@ int SRecord::computeChecksum() {
 }
 
 int SRecord::write(std::FILE* out) {
+    char line[maxLineLength];
+    std::size_t length = 0;
+    const int result = format(line, length);
+    std::fwrite(line, 1, length, out);
+    return result;
+}
+
+int SRecord::format(char* line, std::size_t& length) {
     if (type != Data && type != Terminator) {
+        length = 0;
         std::fprintf(stderr, "ERROR:  Unknown record type %d.\n", static_cast<int>(type));
         return 1;
     }
     const bool isData = type == Data;
-    // Kind, a terminator's count of up to eight digits, address, data, checksum, CR LF.
-    char line[2 + 8 + 6 + 2 * maxDataBytes + 2 + 2];
     char* p = line;
     *p++ = 'S';
     *p++ = isData ? '2' : '8';
 
     if (isData && (byteCount == 0 || byteCount > maxDataBytes)) {
-        emit(out, line, p);
+        length = static_cast<std::size_t>(p - line);
         std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n",
                      static_cast<int>(byteCount));
         return 1;
     }
-    p = putHex(p, byteCount + 4, 2);
-
     if (isData) {
+        p = putByte(p, byteCount + 4); // at most 20: always two digits
         // The record's last byte must be addressable too: a loader would otherwise wrap
         // the tail of the record onto address 0.
         if (std::uint64_t{address} + byteCount - 1 > maxAddress) {
-            emit(out, line, p);
+            length = static_cast<std::size_t>(p - line);
             std::fprintf(stderr, "ERROR:  Address exceeded six byte maximum.\n");
             return 1;
         }
-        p = putHex(p, address, 6);
+        p = putByte(p, address >> 16);
+        p = putByte(p, address >> 8);
+        p = putByte(p, address);
         // Without a buffer there is nothing to print; the checksum step refuses the record.
         if (data != nullptr) {
-            for (std::uint32_t i = 0; i < byteCount; ++i) {
-                p = putByte(p, data[i]);
+            // Copies: the line's characters could alias the fields, which would make the
+            // compiler reload them after every store.
+            const std::uint8_t* const bytes = data;
+            const std::uint32_t count = byteCount;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                p = putByte(p, bytes[i]);
             }
         }
     } else {
+        p = putHex(p, byteCount + 4, 2);
         p = putHex(p, 0, 6);
     }
 
     if (computeChecksum() != 0) {
-        emit(out, line, p);
+        length = static_cast<std::size_t>(p - line);
         std::fprintf(stderr, "ERROR:  Problem calculating checksum.\n");
         return 1;
     }
-    p = putByte(p, static_cast<std::uint8_t>(checksum));
+    p = putByte(p, checksum);
     *p++ = '\r';
     *p++ = '\n';
-    emit(out, line, p);
+    length = static_cast<std::size_t>(p - line);
     return 0;
 }

@@ -15,6 +15,8 @@ class SRecord {
   public:
     static constexpr std::uint32_t maxDataBytes = 16;
     static constexpr std::uint32_t maxAddress = 0xFFFFFF;
+    // Kind, a terminator's count of up to eight digits, address, data, checksum, CR LF.
+    static constexpr std::size_t maxLineLength = 2 + 8 + 6 + 2 * maxDataBytes + 2 + 2;
 
     SRecord() = default;
     SRecord(const SRecord&) = delete;
@@ -44,6 +46,11 @@ class SRecord {
     // line, up to the failed field, in the stream. Errors of the stream itself are left to
     // the caller, who can name the file (ferror).
     int write(std::FILE* out);
+
+    // write() without the stream, for callers that gather many lines into one block:
+    // puts into `line` (room for maxLineLength characters) exactly the characters write()
+    // would, sets `length` to their number, and returns write()'s result.
+    int format(char* line, std::size_t& length);
 
   private:
     RecordType type = Terminator;

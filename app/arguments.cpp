@@ -1,4 +1,4 @@
-#include "convert.h"
+#include "arguments.h"
 
 namespace {
 

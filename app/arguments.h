@@ -1,5 +1,5 @@
-#ifndef MKSREC_CONVERT_H
-#define MKSREC_CONVERT_H
+#ifndef MKSREC_ARGUMENTS_H
+#define MKSREC_ARGUMENTS_H
 
 #include <cstdint>
 #include <optional>

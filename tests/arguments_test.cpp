@@ -1,4 +1,4 @@
-#include "convert.h"
+#include "arguments.h"
 
 #include <gtest/gtest.h>
 

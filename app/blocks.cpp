@@ -1,0 +1,48 @@
+#include "blocks.h"
+
+#include <cerrno>
+#include <new>
+
+namespace {
+constexpr std::size_t preferredBlock = 64 * 1024;
+}
+
+ChunkReader::ChunkReader(std::int32_t size) {
+    if (size <= 0) {
+        return;
+    }
+    chunkSize = static_cast<std::size_t>(size);
+    blockSize = chunkSize >= preferredBlock ? chunkSize : preferredBlock / chunkSize * chunkSize;
+    block.reset(new (std::nothrow) std::uint8_t[blockSize]);
+}
+
+std::size_t ChunkReader::next(std::FILE* in, const std::uint8_t*& chunk) {
+    if (position == filled) {
+        if (lastBlock) {
+            return 0;
+        }
+        // fread() only comes back short at the end of the input or on an error.
+        filled = std::fread(block.get(), 1, blockSize, in);
+        position = 0;
+        lastBlock = filled < blockSize;
+        if (std::ferror(in)) {
+            readError = errno != 0 ? errno : EIO;
+            // Chunks that were whole before the failure are delivered as a read of their
+            // own would have; the broken one is not.
+            filled -= filled % chunkSize;
+        }
+    }
+    const std::size_t left = filled - position;
+    const std::size_t size = left < chunkSize ? left : chunkSize;
+    chunk = block.get() + position;
+    position += size;
+    return size;
+}
+
+bool LineWriter::flush() {
+    if (used > 0 && writeError == 0 && std::fwrite(block, 1, used, out) != used) {
+        writeError = errno != 0 ? errno : EIO;
+    }
+    used = 0;
+    return writeError == 0;
+}
