@@ -1,0 +1,163 @@
+// The conversion driver: arguments, settings, files, the read-and-write loop, every
+// message and the exit status.
+
+#include "arguments.h"
+#include "blocks.h"
+#include "driver.h"
+#include "srecord.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+void usage(const char* program) {
+    std::fprintf(stderr, "usage:  %s <#bytes/record> <start addr in hex> <infile> <outfile>\n",
+                 program);
+    std::fputs("Input file is raw binary data.  Output file will be S-record format.\n", stderr);
+}
+
+// Opening the output truncates it, so an output that is the input itself (by path, hard
+// link or symbolic link) would destroy the data before the first read.
+bool isSameRegularFile(const char* inPath, const char* outPath) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(outPath, ec) &&
+           std::filesystem::equivalent(inPath, outPath, ec);
+}
+
+int recordFailed() {
+    std::fputs("ERROR:  Problem writing exo file.\n", stderr);
+    return -1;
+}
+
+int readFailed(const char* path, int error) {
+    std::fprintf(stderr, "ERROR:  Can't read file '%s': %s.\n", path, std::strerror(error));
+    return -1;
+}
+
+int writeFailed(const char* path, int error) {
+    std::fprintf(stderr, "ERROR:  Can't write file '%s': %s.\n", path, std::strerror(error));
+    return recordFailed();
+}
+
+// Writes one S2 line per chunk of input and the S8 line after them.
+int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inPath,
+            LineWriter& writer, const char* outPath) {
+    record.setType(Data);
+    for (;;) {
+        const std::uint8_t* chunk = nullptr;
+        const std::size_t got = reader.next(in, chunk);
+        // A failed read would otherwise pass for the end of the input and yield a short
+        // file reported as complete.
+        if (reader.error() != 0) {
+            writer.flush();
+            return readFailed(inPath, reader.error());
+        }
+        // got is at most the chunk size, which came from a positive int.
+        record.setByteCount(static_cast<std::uint32_t>(got));
+        if (got == 0) {
+            break;
+        }
+        record.setData(chunk);
+        std::size_t length = 0;
+        const int result = record.format(writer.room(SRecord::maxLineLength), length);
+        writer.commit(length);
+        if (result != 0) {
+            // The unfinished line stays in the file, as a record writing to the stream
+            // itself would leave it.
+            writer.flush();
+            return recordFailed();
+        }
+        // A block that failed to go out stops the run at the next record.
+        if (writer.error() != 0) {
+            return writeFailed(outPath, writer.error());
+        }
+        record.advanceAddress();
+    }
+    record.setType(Terminator);
+    std::size_t length = 0;
+    const int result = record.format(writer.room(SRecord::maxLineLength), length);
+    writer.commit(length);
+    if (!writer.flush()) {
+        return writeFailed(outPath, writer.error());
+    }
+    return result == 0 ? 0 : recordFailed();
+}
+
+} // namespace
+
+int mksrecMain(int argc, char* argv[]) {
+    SRecord record;
+    if (argc != 5) {
+        std::fputs("Incorrect number of arguments.\n", stderr);
+        usage(argc > 0 && argv[0] != nullptr ? argv[0] : "mksrec");
+        return -1;
+    }
+    const char* inPath = argv[3];
+    const char* outPath = argv[4];
+
+    const std::int32_t bytesPerRecord = parseDecimal(argv[1]);
+    // Each setting is flushed at once to stay ahead of any error after it in a shared log.
+    std::printf("Setting the number of data bytes per record to %d\n", bytesPerRecord);
+    std::fflush(stdout);
+    // Every read would ask for nothing: the whole input would be dropped without a word.
+    if (bytesPerRecord == 0) {
+        std::fputs("ERROR:  Can't have 0 bytes per record.\n", stderr);
+        return -1;
+    }
+    // Released last: the files below are declared after it, so they close before it.
+    ChunkReader reader(bytesPerRecord);
+    if (!reader.valid()) {
+        std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
+        return -1;
+    }
+
+    const std::optional<std::uint32_t> start = parseHex(argv[2]);
+    if (!start) {
+        std::fprintf(stderr, "ERROR:  Invalid start address '%s'.\n", argv[2]);
+        return -1;
+    }
+    std::printf("Setting start address to 0x%06x\n", *start);
+    std::fflush(stdout);
+    record.setAddress(*start);
+
+    // Declared output first so that the input is closed first on every path.
+    File out;
+    File in(std::fopen(inPath, "rb"));
+    if (!in) {
+        std::fprintf(stderr, "ERROR:  Can't open file '%s' for reading.\n", inPath);
+        return -1;
+    }
+    if (isSameRegularFile(inPath, outPath)) {
+        std::fprintf(stderr, "ERROR:  Output file '%s' is the input file.\n", outPath);
+        return -1;
+    }
+    // Text mode, as S-record files are text; the writer supplies the CR LF itself.
+    out.reset(std::fopen(outPath, "w"));
+    if (!out) {
+        std::fprintf(stderr, "ERROR:  Can't open file '%s' for writing.\n", outPath);
+        return -1;
+    }
+
+    // The reader and the writer do the buffering, a block at a time; a second copy
+    // through the streams' own buffers would only cost time.
+    std::setvbuf(in.get(), nullptr, _IONBF, 0);
+    std::setvbuf(out.get(), nullptr, _IONBF, 0);
+    LineWriter writer(out.get());
+    const int result = convert(record, reader, in.get(), inPath, writer, outPath);
+    in.reset();
+    if (std::fclose(out.release()) != 0 && result == 0) {
+        return writeFailed(outPath, errno);
+    }
+    return result;
+}
