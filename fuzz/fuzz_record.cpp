@@ -1,0 +1,101 @@
+// The record writer against a deliberately plain model of the line format: same bytes in
+// the stream, same result, for any type, count, address, data and buffer or none.
+
+#include "fuzz_input.h"
+#include "srecord.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string hex(const char* format, unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// The line as its format strings read, one printf per field, and the writer's result.
+std::string model(std::int32_t type, std::uint32_t count, std::uint32_t address,
+                  const std::uint8_t* data, int& result) {
+    result = 1;
+    if (type != Data && type != Terminator) {
+        return "";
+    }
+    std::string line = type == Data ? "S2" : "S8";
+    if (type == Data && (count < 1 || count > 16)) {
+        return line;
+    }
+    line += hex("%02x", count + 4);
+    unsigned sum = count + 4;
+    if (type == Terminator) {
+        line += "000000";
+    } else {
+        if (address + std::uint64_t{count} - 1 > 0xFFFFFF) {
+            return line;
+        }
+        line += hex("%06x", address);
+        if (data == nullptr) {
+            return line;
+        }
+        sum += (address >> 16) + (address >> 8 & 0xFF) + (address & 0xFF);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            line += hex("%02x", data[i]);
+            sum += data[i];
+        }
+    }
+    result = 0;
+    return line + hex("%02x\r\n", ~sum & 0xFF);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    FuzzInput input(bytes, size);
+    const std::uint32_t choice = input.take(1);
+    // Mostly the two real types, sometimes any 32-bit value.
+    const auto type = static_cast<std::int32_t>((choice & 3) == 3 ? input.take(4) : choice & 1);
+    // Mostly counts near the valid range, sometimes any.
+    const std::uint32_t count = (choice & 4) != 0 ? input.take(4) : input.take(1) % 20;
+    // Mostly addresses near the top of the 24-bit space, sometimes any.
+    const std::uint32_t address =
+        (choice & 8) != 0 ? input.take(4) : 0x1000000 - input.take(1) % 40;
+    const bool hasBuffer = (choice & 16) == 0;
+
+    // Exactly as many bytes as a valid record may read, so that the sanitizers catch any
+    // read past them.
+    const std::size_t bufferSize = count < 16 ? count : 16;
+    std::vector<std::uint8_t> buffer(bufferSize);
+    for (std::size_t i = 0; i < bufferSize && i < input.restSize(); ++i) {
+        buffer[i] = input.rest()[i];
+    }
+    const std::uint8_t* data = hasBuffer ? buffer.data() : nullptr;
+
+    SRecord record;
+    record.setType(static_cast<RecordType>(type));
+    record.setByteCount(count);
+    record.setAddress(address);
+    record.setData(data);
+
+    char* written = nullptr;
+    std::size_t writtenSize = 0;
+    std::FILE* stream = open_memstream(&written, &writtenSize);
+    require(stream != nullptr, "open_memstream");
+    const int result = record.write(stream);
+    std::fclose(stream);
+    const std::string line(written, writtenSize);
+    std::free(written);
+
+    int expectedResult = 0;
+    const std::string expected = model(type, count, address, data, expectedResult);
+    require(result == expectedResult, "write result");
+    require(line == expected, "written line");
+
+    char formatted[SRecord::maxLineLength];
+    std::size_t length = 0;
+    require(record.format(formatted, length) == result, "format result");
+    require(std::string(formatted, length) == line, "formatted line");
+    return 0;
+}

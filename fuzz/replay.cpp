@@ -1,0 +1,35 @@
+// Replays fuzz inputs without libFuzzer, so that every build runs the committed corpus:
+// each argument is a file or a directory of files.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+int main(int argc, char* argv[]) {
+    int replayed = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::vector<std::filesystem::path> files;
+        if (std::filesystem::is_directory(argv[i])) {
+            for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+                files.push_back(entry.path());
+            }
+        } else {
+            files.emplace_back(argv[i]);
+        }
+        for (const auto& file : files) {
+            std::ifstream stream(file, std::ios::binary);
+            const std::vector<char> bytes{std::istreambuf_iterator<char>(stream),
+                                          std::istreambuf_iterator<char>()};
+            LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                   bytes.size());
+            ++replayed;
+        }
+    }
+    std::fprintf(stderr, "replayed %d inputs\n", replayed);
+    return replayed > 0 ? 0 : 1;
+}
