@@ -11,8 +11,9 @@ pass=0 fail=0
 # t NAME STATUS INPUT COMMAND STDOUT STDERR OUTFILE
 # COMMAND runs in the case's directory, which holds the file "in" made from INPUT, and "out"
 # holding "old\n" (so untouched and truncated files are told apart). OUTFILE "-" means
-# "out" must not exist, and the case starts without it. INPUT, STDOUT, STDERR and OUTFILE
-# are printf %b strings. Whatever the case, "in" must come out unchanged.
+# "out" must not exist, and the case starts without it; "*" leaves "out" to the command's
+# own check. INPUT, STDOUT, STDERR and OUTFILE are printf %b strings. Whatever the case,
+# "in" must come out unchanged.
 t() {
     local name=$1 status=$2 input=$3 cmd=$4 stdout=$5 stderr=$6 outfile=$7 w=$root/case
     rm -rf "$w" && mkdir "$w" && cd "$w" || exit 2
@@ -25,7 +26,7 @@ t() {
     cmp -s "$root/stderr" <(printf '%b' "$stderr") || why+=" stderr [$(cat -A "$root/stderr")];"
     if [ "$outfile" = - ]; then
         [ ! -e out ] || why+=" out exists;"
-    else
+    elif [ "$outfile" != '*' ]; then
         cmp -s out <(printf '%b' "$outfile") || why+=" out [$(cat -A out 2>&1)];"
     fi
     cmp -s in <(printf '%b' "$input") || why+=" input changed;"
@@ -103,6 +104,21 @@ t "disk full, stops early" 255 '' \
     "$s16" "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
 t "disk full, terminator only" 255 '' '$M 16 0 in /dev/full' "$s16" \
     "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
+# The file size limit cuts the output mid-block: what reached the file must be the exact
+# beginning of the full conversion.
+t "file size limit" 255 "$(bytes 0 256)$(bytes 0 256)" \
+    'for i in $(seq 80); do cat in; done >big && $M 16 0 big full >/dev/null &&
+     (trap "" XFSZ; prlimit --fsize=10000 $M 16 0 big out); r=$?;
+     [ "$(wc -c <out)" = 10000 ] && head -c 10000 full | cmp -s - out || echo "not the beginning"; (exit $r)' \
+    "$s16" "ERROR:  Can't write file 'out': File too large.\n$fault" '*'
+t "input links to output" 255 "$(bytes 0 4)" 'ln -s out link && $M 16 0 link out' "$s16" \
+    "ERROR:  Output file 'out' is the input file.\n" 'old\n'
+t "input hard link of output" 255 "$(bytes 0 4)" 'ln out link && $M 16 0 link out' "$s16" \
+    "ERROR:  Output file 'out' is the input file.\n" 'old\n'
+t "fifo as input" 0 "$(bytes 0 40)" 'mkfifo f && { cat in >f & } && $M 16 8000 f out; r=$?; wait; (exit $r)' \
+    "$s16_8000" '' "$L40$T"
+t "fifo as output" 0 "$(bytes 0 40)" 'mkfifo f && { cat f >out & } && $M 16 8000 in f; r=$?; wait; (exit $r)' \
+    "$s16_8000" '' "$L40$T"
 t "stdin redirected" 0 "$(bytes 0 40)" '$M 16 8000 /dev/stdin out <in' "$s16_8000" '' "$L40$T"
 t "pipe as input" 0 "$(bytes 0 40)" 'cat in | $M 16 8000 /dev/stdin out' "$s16_8000" '' "$L40$T"
 t "pipe as output" 0 "$(bytes 0 40)" \
