@@ -4,7 +4,7 @@
 #include <new>
 
 namespace {
-constexpr std::size_t preferredBlock = 64 * 1024;
+constexpr std::size_t preferredBlock = std::size_t{64} * 1024;
 }
 
 ChunkReader::ChunkReader(std::int32_t size) {

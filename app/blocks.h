@@ -50,7 +50,7 @@ class LineWriter {
 
   private:
     std::FILE* out;
-    char block[64 * 1024];
+    char block[64 * 1024]{};
     std::size_t used = 0;
     int writeError = 0;
 };

@@ -1,9 +1,9 @@
 // The conversion driver: arguments, settings, files, the read-and-write loop, every
 // message and the exit status.
 
+#include "driver.h"
 #include "arguments.h"
 #include "blocks.h"
-#include "driver.h"
 #include "srecord.h"
 
 #include <cerrno>

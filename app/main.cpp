@@ -3,4 +3,6 @@
 
 #include "driver.h"
 
-int main(int argc, char* argv[]) { return mksrecMain(argc, argv); }
+int main(int argc, char* argv[]) {
+    return mksrecMain(argc, argv);
+}

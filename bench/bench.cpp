@@ -30,6 +30,7 @@ struct Sample {
 // Runs a command with its standard output discarded; exits the benchmark if it fails.
 Sample spawn(const std::vector<std::string>& args) {
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
@@ -72,7 +73,7 @@ std::string makeImage(const std::filesystem::path& dir, unsigned mebibytes) {
     std::mt19937_64 random(mebibytes); // a fixed seed per size
     std::vector<std::uint64_t> words(mebibytes * 1024u * 1024u / 8u);
     std::generate(words.begin(), words.end(), std::ref(random));
-    const std::string path = (dir / ("image" + std::to_string(mebibytes))).string();
+    std::string path = (dir / ("image" + std::to_string(mebibytes))).string();
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(words.data()),
                static_cast<std::streamsize>(words.size() * sizeof words[0]));

@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
         std::fputs("mksrec_floor: bad arguments\n", stderr);
         return 2;
     }
-    std::vector<char> block(64 * 1024);
+    std::vector<char> block(std::size_t{64} * 1024);
     std::uint64_t inputSize = 0;
     for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), in)) > 0;) {
         inputSize += got;

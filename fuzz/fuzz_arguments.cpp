@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     require(hex.has_value() == (digits > 0), "hex converts exactly when a digit is read");
     if (digits <= 8) {
         unsigned scanned = 0;
-        const bool read = std::sscanf(argument, "%x", &scanned) == 1;
+        // sscanf() is the model here, warts and all.
+        const bool read = std::sscanf(argument, "%x", &scanned) == 1; // NOLINT(cert-err34-c)
         if (bareZeroX) {
             // The C library reads "0x" with no digit as 0; this converter refuses it.
             require(!hex.has_value(), "bare 0x refused");

@@ -107,8 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // Success exactly when there is a buffer and every record fits: at most 16 bytes, the
     // last of them at or below 0xffffff.
     const std::size_t n = image.size();
-    const bool fits =
-        n == 0 || ((perRecord <= 16 || n <= 16) && start + std::uint64_t{n} - 1 <= 0xFFFFFF);
+    const bool shortEnough = perRecord <= 16 || n <= 16;
+    const bool lowEnough = static_cast<std::uint64_t>(start) + n - 1 <= 0xFFFFFF;
+    const bool fits = n == 0 || (shortEnough && lowEnough);
     require(result == (perRecord >= 1 && fits ? 0 : -1), "exit status");
     if (result == 0) {
         std::ifstream file(out, std::ios::binary);

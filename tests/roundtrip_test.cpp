@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,21 +71,21 @@ TEST_F(RoundTrip, RandomImagesReadBackAtTheirAddress) {
         const std::string in = dir + "/in.bin", out = dir + "/out.srec", back = dir + "/back.bin";
         std::ofstream(in, std::ios::binary).write(image.data(), static_cast<long>(image.size()));
 
-        char address[16];
-        std::snprintf(address, sizeof address, "%x", c.address);
-        ASSERT_EQ(std::system((std::string(MKSREC_PATH) + " " + std::to_string(c.bytesPerRecord) +
-                               " " + address + " " + in + " " + out + " >/dev/null")
-                                  .c_str()),
-                  0);
-        ASSERT_EQ(std::system(("objcopy -I srec -O binary " + out + " " + back).c_str()), 0);
+        std::ostringstream convert, readBack;
+        convert << MKSREC_PATH << ' ' << c.bytesPerRecord << ' ' << std::hex << c.address << ' '
+                << in << ' ' << out << " >/dev/null";
+        ASSERT_EQ(std::system(convert.str().c_str()), 0);
+        readBack << "objcopy -I srec -O binary " << out << ' ' << back;
+        ASSERT_EQ(std::system(readBack.str().c_str()), 0);
         EXPECT_TRUE(slurp(back) == image);
 
         // One section, as the records are contiguous, at the start address.
-        unsigned size = 0, vma = 0;
         const std::string sections = run("objdump -h " + out);
         const std::size_t at = sections.find(".sec1");
         ASSERT_NE(at, std::string::npos) << sections;
-        ASSERT_EQ(std::sscanf(sections.c_str() + at, ".sec1 %x %x", &size, &vma), 2);
+        std::istringstream fields(sections.substr(at + 5));
+        unsigned size = 0, vma = 0;
+        ASSERT_TRUE(fields >> std::hex >> size >> vma) << sections;
         EXPECT_EQ(size, c.size);
         EXPECT_EQ(vma, c.address);
         EXPECT_EQ(sections.find(".sec2"), std::string::npos) << sections;
