@@ -28,7 +28,7 @@ void formatDataRecord(benchmark::State& state) {
         benchmark::DoNotOptimize(record.format(line, length));
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sizeof data));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sizeof data));
 }
 BENCHMARK(formatDataRecord);
 
@@ -40,7 +40,7 @@ void writeDataRecord(benchmark::State& state) {
         record.setAddress(0x8000);
         benchmark::DoNotOptimize(record.write(sink));
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sizeof data));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sizeof data));
     std::fclose(sink);
 }
 BENCHMARK(writeDataRecord);
