@@ -87,9 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                                 : addressChoice < 250 ? 0x1000000 - (raw & 0xFFFF)
                                                       : raw;
     // Sometimes the data repeated, past the 64 KiB read block.
-    const std::uint32_t repeat = input.take(1) >= 240 ? 1 + input.take(1) : 1;
+    const std::uint32_t repeat = input.take(1) >= 250 ? 1 + input.take(1) : 1;
     std::vector<std::uint8_t> image;
-    for (std::uint32_t i = 0; i < repeat && image.size() < 140000; ++i) {
+    for (std::uint32_t i = 0; i < repeat && image.size() < 70000; ++i) {
         image.insert(image.end(), input.rest(), input.rest() + input.restSize());
     }
 
