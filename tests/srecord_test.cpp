@@ -139,6 +139,9 @@ const Case cases[] = {
      "ERROR:  Unknown record type 7.\n"},
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class RecordLine : public testing::TestWithParam<Case> {};
 
 TEST_P(RecordLine, WritesExactBytes) {
