@@ -17,20 +17,22 @@ ChunkReader::ChunkReader(std::int32_t size) {
 }
 
 std::size_t ChunkReader::next(std::FILE* in, const std::uint8_t*& chunk) {
-    if (position == filled) {
-        if (lastBlock) {
-            return 0;
-        }
+    if (position == filled && !lastBlock) {
         // fread() only comes back short at the end of the input or on an error.
         filled = std::fread(block.get(), 1, blockSize, in);
         position = 0;
         lastBlock = filled < blockSize;
         if (std::ferror(in)) {
-            readError = errno != 0 ? errno : EIO;
+            failure = errno != 0 ? errno : EIO;
             // Chunks that were whole before the failure are delivered as a read of their
             // own would have; the broken one is not.
             filled -= filled % chunkSize;
         }
+    }
+    if (position == filled) {
+        // The end of the input, or of the whole chunks before a failed read.
+        readError = failure;
+        return 0;
     }
     const std::size_t left = filled - position;
     const std::size_t size = left < chunkSize ? left : chunkSize;

@@ -18,7 +18,8 @@ class ChunkReader {
     // The next chunk of `in` and its size; 0 at the end of the input or when reading
     // failed. The chunk stays valid until the next call.
     std::size_t next(std::FILE* in, const std::uint8_t*& chunk);
-    // Set once reading has failed; errno's value at the failure.
+    // errno's value at a failed read, set once next() has delivered every chunk that was
+    // whole before it.
     int error() const { return readError; }
 
   private:
@@ -28,6 +29,7 @@ class ChunkReader {
     std::size_t filled = 0;   // bytes of the block that hold input
     std::size_t position = 0; // start of the next chunk in the block
     bool lastBlock = false;
+    int failure = 0; // the failed read, not reported before the chunks ahead of it
     int readError = 0;
 };
 

@@ -50,6 +50,14 @@ int writeFailed(const char* path, int error) {
     return recordFailed();
 }
 
+// Formats the record straight into the writer's block.
+int put(SRecord& record, LineWriter& writer) {
+    std::size_t length = 0;
+    const int result = record.format(writer.room(SRecord::maxLineLength), length);
+    writer.commit(length);
+    return result;
+}
+
 // Writes one S2 line per chunk of input and the S8 line after them.
 int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inPath,
             LineWriter& writer, const char* outPath) {
@@ -69,10 +77,7 @@ int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inP
             break;
         }
         record.setData(chunk);
-        std::size_t length = 0;
-        const int result = record.format(writer.room(SRecord::maxLineLength), length);
-        writer.commit(length);
-        if (result != 0) {
+        if (put(record, writer) != 0) {
             // The unfinished line stays in the file, as a record writing to the stream
             // itself would leave it.
             writer.flush();
@@ -85,9 +90,7 @@ int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inP
         record.advanceAddress();
     }
     record.setType(Terminator);
-    std::size_t length = 0;
-    const int result = record.format(writer.room(SRecord::maxLineLength), length);
-    writer.commit(length);
+    const int result = put(record, writer);
     if (!writer.flush()) {
         return writeFailed(outPath, writer.error());
     }
