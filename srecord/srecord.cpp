@@ -46,7 +46,7 @@ int SRecord::computeChecksum() {
     if (data == nullptr && type != Terminator) {
         return 2;
     }
-    // The count byte counts itself out: three address bytes, the data and the checksum.
+    // The count byte's own value: the data, three address bytes and the checksum byte.
     std::uint32_t sum = byteCount + 4;
     // A terminator prints an all-zero address and no data, so neither enters its sum;
     // that keeps its checksum true to its line whatever the fields hold.

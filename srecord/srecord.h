@@ -1,6 +1,7 @@
 #ifndef MKSREC_SRECORD_H
 #define MKSREC_SRECORD_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
