@@ -41,8 +41,10 @@ std::size_t ChunkReader::next(std::FILE* in, const std::uint8_t*& chunk) {
     return size;
 }
 
-bool LineWriter::flush() {
-    if (used > 0 && writeError == 0 && std::fwrite(block, 1, used, out) != used) {
+LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize]) {}
+
+bool LineWriter::flush(std::FILE* out) {
+    if (used > 0 && writeError == 0 && std::fwrite(block.get(), 1, used, out) != used) {
         writeError = errno != 0 ? errno : EIO;
     }
     used = 0;

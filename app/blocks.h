@@ -33,26 +33,31 @@ class ChunkReader {
     int readError = 0;
 };
 
-// Output lines gathered into one block and handed to the stream a block at a time.
+// Output lines gathered into one block and handed to the stream a block at a time. The
+// block is larger than the reader's: a quarter MiB takes a tenth off a conversion, where
+// a larger read block gains nothing.
 class LineWriter {
   public:
-    explicit LineWriter(std::FILE* stream) : out(stream) {}
-    // Room for one line of up to `size` characters.
-    char* room(std::size_t size) {
-        if (sizeof block - used < size) {
-            flush();
+    // Empty (check valid()) when the block could not be allocated.
+    LineWriter();
+    bool valid() const { return block != nullptr; }
+
+    // Room for one line of up to `size` characters, flushing to `out` if need be.
+    char* room(std::FILE* out, std::size_t size) {
+        if (blockSize - used < size) {
+            flush(out);
         }
-        return block + used;
+        return block.get() + used;
     }
     void commit(std::size_t size) { used += size; }
-    // Hands the block to the stream; false when the stream has failed, now or before.
-    bool flush();
+    // Hands the block to `out`; false when the stream has failed, now or before.
+    bool flush(std::FILE* out);
     // errno's value at the failure.
     int error() const { return writeError; }
 
   private:
-    std::FILE* out;
-    char block[64 * 1024]{};
+    static constexpr std::size_t blockSize = std::size_t{256} * 1024;
+    std::unique_ptr<char[]> block;
     std::size_t used = 0;
     int writeError = 0;
 };

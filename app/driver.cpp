@@ -51,16 +51,16 @@ int writeFailed(const char* path, int error) {
 }
 
 // Formats the record straight into the writer's block.
-int put(SRecord& record, LineWriter& writer) {
+int put(SRecord& record, LineWriter& writer, std::FILE* out) {
     std::size_t length = 0;
-    const int result = record.format(writer.room(SRecord::maxLineLength), length);
+    const int result = record.format(writer.room(out, SRecord::maxLineLength), length);
     writer.commit(length);
     return result;
 }
 
 // Writes one S2 line per chunk of input and the S8 line after them.
 int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inPath,
-            LineWriter& writer, const char* outPath) {
+            LineWriter& writer, std::FILE* out, const char* outPath) {
     record.setType(Data);
     for (;;) {
         const std::uint8_t* chunk = nullptr;
@@ -68,7 +68,7 @@ int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inP
         // A failed read would otherwise pass for the end of the input and yield a short
         // file reported as complete.
         if (reader.error() != 0) {
-            writer.flush();
+            writer.flush(out);
             return readFailed(inPath, reader.error());
         }
         // got is at most the chunk size, which came from a positive int.
@@ -77,10 +77,10 @@ int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inP
             break;
         }
         record.setData(chunk);
-        if (put(record, writer) != 0) {
+        if (put(record, writer, out) != 0) {
             // The unfinished line stays in the file, as a record writing to the stream
             // itself would leave it.
-            writer.flush();
+            writer.flush(out);
             return recordFailed();
         }
         // A block that failed to go out stops the run at the next record.
@@ -90,8 +90,8 @@ int convert(SRecord& record, ChunkReader& reader, std::FILE* in, const char* inP
         record.advanceAddress();
     }
     record.setType(Terminator);
-    const int result = put(record, writer);
-    if (!writer.flush()) {
+    const int result = put(record, writer, out);
+    if (!writer.flush(out)) {
         return writeFailed(outPath, writer.error());
     }
     return result == 0 ? 0 : recordFailed();
@@ -118,9 +118,10 @@ int mksrecMain(int argc, char* argv[]) {
         std::fputs("ERROR:  Can't have 0 bytes per record.\n", stderr);
         return -1;
     }
-    // Released last: the files below are declared after it, so they close before it.
+    // Released last: the files below are declared after them, so they close before them.
     ChunkReader reader(bytesPerRecord);
-    if (!reader.valid()) {
+    LineWriter writer;
+    if (!reader.valid() || !writer.valid()) {
         std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
         return -1;
     }
@@ -156,8 +157,7 @@ int mksrecMain(int argc, char* argv[]) {
     // through the streams' own buffers would only cost time.
     std::setvbuf(in.get(), nullptr, _IONBF, 0);
     std::setvbuf(out.get(), nullptr, _IONBF, 0);
-    LineWriter writer(out.get());
-    const int result = convert(record, reader, in.get(), inPath, writer, outPath);
+    const int result = convert(record, reader, in.get(), inPath, writer, out.get(), outPath);
     in.reset();
     if (std::fclose(out.release()) != 0 && result == 0) {
         return writeFailed(outPath, errno);
