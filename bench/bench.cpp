@@ -97,6 +97,9 @@ int main() {
     const std::string image1 = makeImage(dir, 1), image4 = makeImage(dir, 4),
                       image16 = makeImage(dir, 16);
     const bool haveObjcopy = std::system("command -v objcopy >/dev/null") == 0;
+    // The fresh images would otherwise be written back to the disk in the middle of the
+    // timed runs, taking a core from whichever command runs then.
+    sync();
 
     struct Command {
         const char* name;
