@@ -140,7 +140,9 @@ const Case cases[] = {
 };
 
 // Names the case in test listings instead of dumping its bytes.
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RecordLine : public testing::TestWithParam<Case> {};
 
