@@ -17,7 +17,8 @@ need() {
     [ "${#missing[@]}" -gt 0 ] || return 0
     echo "installing ${missing[*]}"
     apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
+        --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # readme_command HEADING N: the Nth sh block under the README's "## HEADING", verbatim, so

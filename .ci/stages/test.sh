@@ -2,6 +2,6 @@
 # that nothing is skipped here.
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ libgtest-dev libbenchmark-dev binutils valgrind
-command=$(readme_command 'Quick start' 2)
+command=$(readme_command 'Quick start' 3)
 echo "$command"
 bash -euo pipefail -c "$command"
