@@ -21,12 +21,15 @@ need() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# readme_command HEADING N: the Nth sh block under the README's "## HEADING", verbatim, so
-# that CI runs exactly what a reader is told to run.
-readme_command() {
-    awk -v heading="## $1" -v n="$2" '
+# readme_block HEADING LANGUAGE N: the Nth LANGUAGE block under the README's "## HEADING",
+# verbatim, so that CI runs exactly what a reader is told to run. Indented blocks (inside a
+# list item) count too; their indentation is removed.
+readme_block() {
+    awk -v heading="## $1" -v fence='```'"$2" -v n="$3" '
         /^## / { inside = ($0 == heading) }
-        inside && /^```sh$/ { block++; next }
-        inside && /^```$/ { if (block == n) exit; next }
-        inside && block == n { print }' README.md
+        !inside { next }
+        !open && $0 ~ "^ *" fence "$" { block++; open = 1; indent = index($0, "`") - 1; next }
+        open && $0 ~ "^ *```$" { open = 0; if (block == n) exit; next }
+        open && block == n { print substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }' README.md
 }
+readme_command() { readme_block "$1" sh "$2"; }

@@ -43,7 +43,10 @@ step() {
     [ -n "$command" ] || { echo "no command $2 under '## $1' in the README"; exit 1; }
     echo "-- $1, command $2: $command"
     case $command in
-        "apt-get install "*) command="apt-get install -y -qq --no-install-recommends ${command#apt-get install }" ;;
+        "apt-get install "*)
+            command="apt-get install -y -qq --no-install-recommends ${command#apt-get install }"
+            inside "$command" >"$scratch/apt.log" 2>&1 || { tail -n 30 "$scratch/apt.log"; exit 1; }
+            return ;;
     esac
     inside "$command"
 }
@@ -56,7 +59,8 @@ step 'Quick start' 2 | tee "$scratch/converted"
                        shown { print }' README.md) \
     >"$scratch/shown"
 [ -s "$scratch/shown" ] || { echo "the README shows no output of the conversion"; exit 1; }
-tail -n "$(wc -l <"$scratch/shown")" "$scratch/converted" | cmp - "$scratch/shown"
+# The file's lines end in CR LF; the README shows them as text.
+tail -n "$(wc -l <"$scratch/shown")" "$scratch/converted" | tr -d '\r' | diff -u "$scratch/shown" -
 step 'Quick start' 3
 step 'Install' 1
 inside 'test "$(command -v mksrec)" = /usr/local/bin/mksrec'
