@@ -41,7 +41,7 @@ step() {
     local command
     command=$(cd "$root/src" && readme_command "$1" "$2")
     [ -n "$command" ] || { echo "no command $2 under '## $1' in the README"; exit 1; }
-    echo "-- $1, command $2: $command"
+    echo "-- $1, command $2: $command" >&2
     case $command in
         "apt-get install "*)
             command="apt-get install -y -qq --no-install-recommends ${command#apt-get install }"
