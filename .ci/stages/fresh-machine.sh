@@ -18,8 +18,11 @@ cleanup() {
 trap cleanup EXIT
 
 # The Debian mirror this machine already uses, the first deb URI of its apt sources.
-mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n 1)
-[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" { print $2; exit }' /etc/apt/sources.list)
+# Either format of apt's sources will do: "URIs: ..." in a .sources file, "deb URI ..." in a
+# list.
+mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list /etc/apt/sources.list \
+    2>/dev/null | awk '$1 == "URIs:" || $1 == "deb" { print $2; exit }' || true)
+[ -n "$mirror" ] || { echo "no Debian mirror in this machine's apt sources"; exit 1; }
 echo "debootstrap from $mirror"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$scratch/debootstrap.log" 2>&1 ||
     { tail -n 30 "$scratch/debootstrap.log"; exit 1; }
