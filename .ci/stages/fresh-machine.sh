@@ -18,10 +18,10 @@ cleanup() {
 trap cleanup EXIT
 
 # The Debian mirror this machine already uses, the first deb URI of its apt sources.
-# Either format of apt's sources will do: "URIs: ..." in a .sources file, "deb URI ..." in a
-# list.
+# Either format of apt's sources will do: "URIs: URI" in a .sources file, "deb [options] URI
+# suite" in a list.
 mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list /etc/apt/sources.list \
-    2>/dev/null | awk '$1 == "URIs:" || $1 == "deb" { print $2; exit }' || true)
+    2>/dev/null | awk '$1 == "URIs:" || $1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) { print $i; exit } }' || true)
 [ -n "$mirror" ] || { echo "no Debian mirror in this machine's apt sources"; exit 1; }
 echo "debootstrap from $mirror"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$scratch/debootstrap.log" 2>&1 ||
