@@ -7,6 +7,7 @@ P=$(realpath "$1")
 shift
 # The program as the cases call it: behind the emulator (qemu, wine) that runs it, if any.
 M="${*:+$* }$P"
+examples=$(realpath "$(dirname "$0")/../examples")
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 pass=0 fail=0 skip=0
@@ -153,7 +154,6 @@ t "non-ASCII paths" 0 "$(bytes 0 40)" \
     "$s16_8000" '' "$L40$T"
 t "non-ASCII same file" 255 "$(bytes 0 4)" 'ln in ж && $M 16 0 in ж' "$s16" \
     "ERROR:  Output file 'ж' is the input file.\n" 'old\n'
-examples=$(realpath "$(dirname "$0")/../examples")
 t "the sample, byte for byte" 0 '' \
     '$M 16 8000 "$examples/sample.bin" out && cmp out "$examples/sample.srec"' "$s16_8000" '' '*'
 
