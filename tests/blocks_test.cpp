@@ -115,7 +115,8 @@ TEST(ChunkReader, SameChunksAsOneReadPerRecord) {
 // A file as the C library of any platform reads it: same chunks, and nothing altered
 // (binary mode, so CR LF and ^Z are data).
 TEST(ChunkReader, SameChunksFromAFile) {
-    for (const std::size_t size : {0, 1, 17, 65535, 65536, 65537, 200003}) {
+    const std::size_t sizes[] = {0, 1, 17, 65535, 65536, 65537, 200003};
+    for (const std::size_t size : sizes) {
         for (const std::int32_t chunkSize : {1, 7, 16, 17, 65536, 70000}) {
             SCOPED_TRACE(std::to_string(size) + " bytes, chunks of " + std::to_string(chunkSize));
             std::FILE* file = std::tmpfile();
