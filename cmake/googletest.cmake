@@ -6,6 +6,8 @@ set(MKSREC_GTEST_SOURCE "" CACHE PATH "GoogleTest sources to build instead of th
 if(MKSREC_GTEST_SOURCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  # MSVC: the same C runtime DLL as the rest of the build, not GoogleTest's static default.
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   add_subdirectory(${MKSREC_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 else()
   find_package(GTest REQUIRED)

@@ -60,7 +60,7 @@ std::string written(SRecord& record, int& result) {
     require(stream != nullptr, "open_memstream");
     result = record.write(stream);
     std::fclose(stream);
-    const std::string line(text, size);
+    std::string line(text, size);
     std::free(text);
 #else
     std::FILE* stream = std::tmpfile();

@@ -15,8 +15,7 @@ mkdir -p "$WINEPREFIX"
 trap '"$wine/wineserver" -k; "$wine/wineserver" -w; rm -rf "$scratch"' EXIT
 
 # One test at a time: two wine processes at once have failed now and then.
-suite build-windows 1 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-    -DMKSREC_BENCH=OFF
+suite build-windows 1 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake
 sample_converts "$wine/wine64" build-windows/mksrec.exe
 
 dlls=$(x86_64-w64-mingw32-objdump -p build-windows/mksrec.exe | sed -n 's/^\tDLL Name: //p')
