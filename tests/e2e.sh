@@ -17,6 +17,7 @@ pass=0 fail=0 skip=0
 # there and are skipped by name.
 windows=""
 [[ $P != *.exe ]] || windows=1
+[ -z "$windows" ] || export WINEDEBUG=-all # wine's own messages would join the output
 posix_only="directory as input|disk full|disk full, stops early|disk full, terminator only|\
 file size limit|fifo as input|fifo as output|stdin redirected|pipe as input|pipe as output"
 console() { if [ -n "$windows" ]; then printf '%b' "$1" | sed 's/$/\r/'; else printf '%b' "$1"; fi; }

@@ -1,7 +1,7 @@
 # Windows x86-64: cross-built with mingw-w64, the whole suite run under wine, a program
 # that needs no DLL beyond the system's, and the zip package.
 source "$(dirname "$0")/../lib.sh"
-need g++-mingw-w64-x86-64-posix wine64 groff-base zip
+need g++-mingw-w64-x86-64-posix wine64 groff-base unzip
 
 # A prefix of our own, created before anything runs: its first start prints configuration
 # messages, and the server and services it starts would inherit, and hold open, the output
