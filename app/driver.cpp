@@ -169,8 +169,8 @@ int mksrecMain(int argc, char* argv[]) {
         std::fprintf(stderr, "ERROR:  Output file '%s' is the input file.\n", outPath);
         return -1;
     }
-    // Binary mode: the writer supplies the CR LF itself, and a text stream would turn its
-    // LF into another CR LF where the C library does that (Windows), ending lines CR CR LF.
+    // Binary mode: the writer supplies the CR LF itself, and a text stream would write its
+    // LF as CR LF where the C library does that (Windows), ending every line CR CR LF.
     out.reset(std::fopen(outPath, "wb"));
     if (!out) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for writing.\n", outPath);
