@@ -33,3 +33,26 @@ readme_block() {
         open && block == n { print substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }' README.md
 }
 readme_command() { readme_block "$1" sh "$2"; }
+
+# suite DIR JOBS CMAKE_OPTION...: builds into DIR with warnings as errors and GoogleTest
+# compiled from Debian's sources by the same compiler (a prebuilt libgtest links only for
+# the machine and the C++ library it was built for), then runs the whole suite, JOBS tests
+# at a time, and names what the end-to-end script skipped.
+suite() {
+    local dir=$1 jobs=$2
+    shift 2
+    need cmake make googletest binutils
+    cmake -S . -B "$dir" -DMKSREC_GTEST_SOURCE=/usr/src/googletest -DCMAKE_CXX_FLAGS=-Werror \
+        "$@" >/dev/null
+    cmake --build "$dir" --parallel
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+    grep -h '^SKIP:' "$dir/Testing/Temporary/LastTest.log" || true
+}
+
+# sample_converts [EMULATOR...] PROGRAM: the shipped sample converts to exactly the shipped
+# S-record file (CR LF line ends, nothing more).
+sample_converts() {
+    "$@" 16 8000 examples/sample.bin "$scratch/sample.srec" >/dev/null
+    cmp "$scratch/sample.srec" examples/sample.srec
+    echo "examples/sample.bin converts to exactly examples/sample.srec"
+}

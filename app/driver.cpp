@@ -14,6 +14,11 @@
 #include <memory>
 #include <system_error>
 
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace {
 
 struct FileCloser {
@@ -27,12 +32,30 @@ void usage(const char* program) {
     std::fputs("Input file is raw binary data.  Output file will be S-record format.\n", stderr);
 }
 
+// A file name as fopen() reads it. Windows' C library reads narrow names in the process
+// code page (UTF-8, by mksrec's manifest), where the filesystem library would read them in
+// another: a name beyond ASCII would then miss its file.
+std::filesystem::path filePath(const char* name) {
+#if defined(_WIN32)
+    const int size = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (size <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), size);
+    wide.pop_back(); // the terminating null
+    return wide;
+#else
+    return name;
+#endif
+}
+
 // Opening the output truncates it, so an output that is the input itself (by path, hard
 // link or symbolic link) would destroy the data before the first read.
 bool isSameRegularFile(const char* inPath, const char* outPath) {
     std::error_code ec;
-    return std::filesystem::is_regular_file(outPath, ec) &&
-           std::filesystem::equivalent(inPath, outPath, ec);
+    const std::filesystem::path in = filePath(inPath), out = filePath(outPath);
+    return std::filesystem::is_regular_file(out, ec) && std::filesystem::equivalent(in, out, ec);
 }
 
 int recordFailed() {
@@ -146,8 +169,9 @@ int mksrecMain(int argc, char* argv[]) {
         std::fprintf(stderr, "ERROR:  Output file '%s' is the input file.\n", outPath);
         return -1;
     }
-    // Text mode, as S-record files are text; the writer supplies the CR LF itself.
-    out.reset(std::fopen(outPath, "w"));
+    // Binary mode: the writer supplies the CR LF itself, and a text stream would write its
+    // LF as CR LF where the C library does that (Windows), ending every line CR CR LF.
+    out.reset(std::fopen(outPath, "wb"));
     if (!out) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for writing.\n", outPath);
         return -1;

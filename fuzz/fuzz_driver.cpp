@@ -5,13 +5,12 @@
 #include "driver.h"
 #include "fuzz_input.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -68,11 +67,11 @@ void readBack(const std::string& text, std::uint32_t start, std::size_t perRecor
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     static const std::string dir = [] {
         // Files rewritten thousands of times a second: TMPDIR=/dev/shm keeps them off the disk.
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/mksrec-fuzz-XXXXXX";
-        require(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-        return pattern;
+        std::random_device random;
+        const std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("mksrec-fuzz-" + std::to_string(random()));
+        require(std::filesystem::create_directory(path), "a new temporary directory");
+        return path.string();
     }();
     static const int cleanUp = std::atexit([] { std::filesystem::remove_all(dir); });
     (void)cleanUp;

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -14,19 +14,6 @@
 
 namespace {
 
-std::string run(const std::string& command) {
-    std::string output;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        std::size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-            output.append(chunk, got);
-        }
-        pclose(pipe);
-    }
-    return output;
-}
-
 std::vector<char> slurp(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -35,17 +22,29 @@ std::vector<char> slurp(const std::string& path) {
 class RoundTrip : public testing::Test {
   protected:
     void SetUp() override {
+#if defined(_WIN32)
+        GTEST_SKIP() << "needs a POSIX shell and binutils: round trip not checked";
+#endif
         if (std::system("command -v objcopy >/dev/null && command -v objdump >/dev/null") != 0) {
             GTEST_SKIP() << "objcopy or objdump not found: round trip not checked";
         }
-        char pattern[] = "/tmp/mksrec-roundtrip-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        std::random_device random;
+        dir = (std::filesystem::temp_directory_path() /
+               ("mksrec-roundtrip-" + std::to_string(random())))
+                  .string();
+        ASSERT_TRUE(std::filesystem::create_directory(dir)) << dir;
     }
     void TearDown() override {
         if (!dir.empty()) {
-            std::system(("rm -rf '" + dir + "'").c_str());
+            std::filesystem::remove_all(dir);
         }
+    }
+    // The standard output of a shell command.
+    std::string run(const std::string& command) const {
+        const std::string output = dir + "/output";
+        EXPECT_EQ(std::system((command + " >" + output).c_str()), 0) << command;
+        const std::vector<char> text = slurp(output);
+        return {text.begin(), text.end()};
     }
     std::string dir;
 };

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Runs mksrec under valgrind on a success and on every failure path: no memory error, no
 # leak, and no descriptor of its own left open at exit (inherited ones are the caller's).
-# Usage: valgrind.sh path/to/mksrec
+# Usage: valgrind.sh path/to/mksrec [EMULATOR...]; exits 77 (skipped) where it cannot run.
 set -u
 M=$(realpath "$1")
+if [ "$#" -gt 1 ]; then
+    echo "valgrind cannot run a program built for another machine (emulator: ${*:2}): skipped"
+    exit 77
+fi
 if ! command -v valgrind >/dev/null; then
     echo "valgrind not found: skipped"
     exit 77
