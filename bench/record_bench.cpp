@@ -21,11 +21,10 @@ void setUp(SRecord& record) {
 void formatDataRecord(benchmark::State& state) {
     SRecord record;
     setUp(record);
-    char line[SRecord::maxLineLength];
-    std::size_t length = 0;
+    SRecord::Line line;
     for (auto _ : state) {
         record.setAddress(0x8000);
-        benchmark::DoNotOptimize(record.format(line, length));
+        benchmark::DoNotOptimize(record.format(line));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sizeof data));
