@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,18 +45,18 @@ void compareAround(Encoder encoder, std::uint32_t boundary) {
             if (address + count - 1 > 0xFFFFFF) {
                 break;
             }
-            const auto data = std::make_unique<std::uint8_t[]>(count);
-            for (std::uint32_t i = 0; i < count; ++i) {
+            std::vector<std::uint8_t> data(count);
+            for (std::uint8_t& byte : data) {
                 const auto r = static_cast<std::uint8_t>(random());
-                data[i] = address == boundary ? 0x00 : address == boundary + 1 ? 0xFF : r;
+                byte = address == boundary ? 0x00 : address == boundary + 1 ? 0xFF : r;
             }
             std::uint32_t checksum = 0;
-            const std::string expected = expectedLine(address, data.get(), count, checksum);
+            const std::string expected = expectedLine(address, data.data(), count, checksum);
             // Characters past the line's end are the encoder's to overwrite; they must not
             // leak into its length.
             encoding::Line line;
             line.fill('#');
-            const std::uint32_t got = encoder(line, address, data.get(), count);
+            const std::uint32_t got = encoder(line, address, data.data(), count);
             const std::string text(line.data(), encoding::dataLineLength(count));
             ASSERT_EQ(text, expected) << "count " << count << " address " << address;
             ASSERT_EQ(got, checksum) << "count " << count << " address " << address;
