@@ -50,12 +50,12 @@ int writeFailed(const char* path, int error) {
     return recordFailed();
 }
 
-// Formats the record and hands the writer the whole line buffer, a copy of fixed size
-// that costs a few stores; only the line's own characters are committed.
+// Formats the record straight into the writer's block. The block is plain characters,
+// which a line of characters may occupy anywhere; formatting into a copy first would cost a
+// stall per line, as the copy's wide loads cannot take the encoder's stores in flight.
 int put(SRecord& record, LineWriter& writer, std::FILE* out) {
-    SRecord::Line line;
+    auto& line = *reinterpret_cast<SRecord::Line*>(writer.room(out, sizeof(SRecord::Line)));
     const SRecord::Formatted formatted = record.format(line);
-    std::memcpy(writer.room(out, line.size()), line.data(), line.size());
     writer.commit(formatted.length);
     return formatted.result;
 }
