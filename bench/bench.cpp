@@ -150,8 +150,9 @@ void printMachine() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 11;
-    if (rounds < 1) {
+    char* end = nullptr;
+    const long rounds = argc > 1 ? std::strtol(argv[1], &end, 10) : 11;
+    if (argc > 2 || (argc > 1 && *end != '\0') || rounds < 1 || rounds > 1000) {
         std::fputs("usage: mksrec_bench [rounds]\n", stderr);
         return 2;
     }
@@ -185,7 +186,7 @@ int main(int argc, char* argv[]) {
     const std::size_t perWorkload = haveObjcopy ? 3 : 2;
 
     // Round 0 warms the page cache and is not counted.
-    for (int round = 0; round <= rounds; ++round) {
+    for (long round = 0; round <= rounds; ++round) {
         for (std::size_t i = 0; i < commands.size(); ++i) {
             Command& command = commands[(i + static_cast<std::size_t>(round)) % commands.size()];
             std::filesystem::remove(command.output);
@@ -199,7 +200,7 @@ int main(int argc, char* argv[]) {
     std::filesystem::remove_all(dir);
 
     printMachine();
-    std::printf("medians of %d rounds after a warm-up, order rotated each round, files in %s\n",
+    std::printf("medians of %ld rounds after a warm-up, order rotated each round, files in %s\n",
                 rounds, dir.parent_path().c_str());
     std::printf("CPU = user + system time; floor = read() and write() of as many bytes in "
                 "256 KiB blocks\n\n");

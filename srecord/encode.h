@@ -182,7 +182,7 @@ inline std::uint32_t encodeVector(Line& line, std::uint32_t address, const std::
     }
     const auto sum =
         static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
-    putTailLittleEndian(p + 10 + 2 * count, sum);
+    putTailLittleEndian(p + dataLineLength(count) - 4, sum);
     return ~sum & 0xFF;
 }
 
@@ -224,7 +224,7 @@ inline std::uint32_t encodeVector(Line& line, std::uint32_t address, const std::
     }
     // The padding is zero, so summing all sixteen lanes adds up just the record's bytes.
     const std::uint32_t sum = vaddlvq_u8(bytes) + vaddlv_u8(vcreate_u8(header));
-    putTailLittleEndian(p + 10 + 2 * count, sum);
+    putTailLittleEndian(p + dataLineLength(count) - 4, sum);
     return ~sum & 0xFF;
 }
 
