@@ -112,10 +112,13 @@ inline Padded loadPadded(const std::uint8_t* data, std::uint32_t count) {
     return {low, high};
 }
 
-// The count and address bytes in line order, the first in the lowest byte.
+// The count and address bytes in line order, the first in the lowest byte: the address's
+// bytes reversed (one instruction, as compilers see this pattern for what it is), its
+// empty top byte making room for the count.
 inline std::uint32_t headerBytes(std::uint32_t address, std::uint32_t count) {
-    return (count + 4) | (address >> 16 & 0xFF) << 8 | (address >> 8 & 0xFF) << 16 |
-           (address & 0xFF) << 24;
+    const std::uint32_t reversed =
+        (address & 0xFF) << 24 | (address & 0xFF00) << 8 | (address >> 8 & 0xFF00) | address >> 24;
+    return reversed | (count + 4);
 }
 
 // The checksum's digits and CR LF in one store.
@@ -236,10 +239,14 @@ constexpr bool haveVector = true;
 constexpr bool haveVector = false;
 #endif
 
-// The encoder this build uses.
+// The encoder this build uses. Up to four data bytes the table takes fewer instructions than
+// gathering the bytes into a register (about 110 against 130 a line at one byte).
 inline std::uint32_t encode(Line& line, std::uint32_t address, const std::uint8_t* data,
                             std::uint32_t count) {
 #if defined(MKSREC_ENCODE_SSE2) || defined(MKSREC_ENCODE_NEON)
+    if (count <= 4) {
+        return encodePortable(line, address, data, count);
+    }
     return encodeVector(line, address, data, count);
 #else
     return encodePortable(line, address, data, count);
