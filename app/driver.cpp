@@ -73,12 +73,14 @@ int writeFailed(const char* path, int error) {
     return recordFailed();
 }
 
-// Formats the record straight into the writer's block.
+// Formats the record straight into the writer's block. The block is plain characters,
+// which a line of characters may occupy anywhere; formatting into a copy first would cost a
+// stall per line, as the copy's wide loads cannot take the encoder's stores in flight.
 int put(SRecord& record, LineWriter& writer, std::FILE* out) {
-    std::size_t length = 0;
-    const int result = record.format(writer.room(out, SRecord::maxLineLength), length);
-    writer.commit(length);
-    return result;
+    auto& line = *reinterpret_cast<SRecord::Line*>(writer.room(out, sizeof(SRecord::Line)));
+    const SRecord::Formatted formatted = record.format(line);
+    writer.commit(formatted.length);
+    return formatted.result;
 }
 
 // Writes one S2 line per chunk of input and the S8 line after them.

@@ -1,8 +1,14 @@
-// Whole-program benchmark: mksrec against binutils' objcopy and against the floor (a
-// process that only moves the same bytes), in one interleaved run on generated images.
-// Prints median wall times, their ratios, the cost per MiB and mksrec's peak memory.
+// Whole-program benchmark: mksrec beside the floor (a process that only reads the input and
+// writes as many bytes as the S-record file has) and beside binutils' objcopy where it is
+// installed, on three workloads. Every run starts with its output removed and the page
+// cache written back, so that no run pays for another's truncation or writeback; the order
+// of the commands turns by one each round, so that whatever else the machine does falls on
+// every command alike. Prints the medians of CPU time (user + system, from wait4) and of
+// wall time, their ratios, and mksrec's peak memory: figures, no verdicts.
+// Usage: mksrec_bench [rounds]   (TMPDIR picks the file system measured)
 
 #include <sys/resource.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -18,14 +25,18 @@
 
 namespace {
 
-constexpr int rounds = 9;
 const char* const mksrec = MKSREC_PATH;
 const char* const floorProgram = MKSREC_FLOOR_PATH;
 
 struct Sample {
-    double seconds;
+    double cpu;  // seconds, user + system
+    double wall; // seconds
     long peakKiB;
 };
+
+double seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+}
 
 // Runs a command with its standard output discarded; exits the benchmark if it fails.
 Sample spawn(const std::vector<std::string>& args) {
@@ -52,39 +63,99 @@ Sample spawn(const std::vector<std::string>& args) {
         std::exit(1);
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return {elapsed.count(), usage.ru_maxrss};
+    return {seconds(usage.ru_utime) + seconds(usage.ru_stime), elapsed.count(), usage.ru_maxrss};
 }
 
-double median(std::vector<Sample> samples) {
-    std::sort(samples.begin(), samples.end(),
-              [](const Sample& a, const Sample& b) { return a.seconds < b.seconds; });
-    return samples[samples.size() / 2].seconds;
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
-long peak(const std::vector<Sample>& samples) {
-    long most = 0;
-    for (const Sample& sample : samples) {
-        most = std::max(most, sample.peakKiB);
+// Written a piece at a time: a child's peak memory counts the pages of the benchmark that
+// it was forked from, so the benchmark never holds a whole image.
+std::string makeImage(const std::filesystem::path& dir, std::size_t bytes) {
+    std::mt19937_64 random(bytes); // a fixed seed per size
+    std::vector<std::uint64_t> words(std::min<std::size_t>(bytes, std::size_t{64} << 10) / 8);
+    std::string path = (dir / ("image" + std::to_string(bytes))).string();
+    std::ofstream file(path, std::ios::binary);
+    for (std::size_t done = 0; done < bytes; done += words.size() * sizeof words[0]) {
+        std::generate(words.begin(), words.end(), std::ref(random));
+        file.write(reinterpret_cast<const char*>(words.data()),
+                   static_cast<std::streamsize>(words.size() * sizeof words[0]));
     }
-    return most;
+    return path;
 }
 
-std::string makeImage(const std::filesystem::path& dir, unsigned mebibytes) {
-    std::mt19937_64 random(mebibytes); // a fixed seed per size
-    std::vector<std::uint64_t> words(mebibytes * 1024u * 1024u / 8u);
-    std::generate(words.begin(), words.end(), std::ref(random));
-    std::string path = (dir / ("image" + std::to_string(mebibytes))).string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(words.data()),
-               static_cast<std::streamsize>(words.size() * sizeof words[0]));
-    return path;
+struct Command {
+    std::string name;
+    std::vector<std::string> args;
+    std::string output;
+    std::vector<Sample> samples;
+
+    double cpu() const {
+        std::vector<double> values;
+        for (const Sample& sample : samples) {
+            values.push_back(sample.cpu);
+        }
+        return median(values);
+    }
+    double wall() const {
+        std::vector<double> values;
+        for (const Sample& sample : samples) {
+            values.push_back(sample.wall);
+        }
+        return median(values);
+    }
+    long peak() const {
+        std::vector<double> values;
+        for (const Sample& sample : samples) {
+            values.push_back(static_cast<double>(sample.peakKiB));
+        }
+        return static_cast<long>(median(values));
+    }
+};
+
+struct Workload {
+    const char* name;
+    std::size_t bytes;
+    const char* address; // hexadecimal
+    int perRecord;
+};
+
+const Workload workloads[] = {
+    {"16 MiB at 0, 16 bytes a record", std::size_t{16} << 20, "0", 16},
+    {"16 MiB at 0, 1 byte a record", std::size_t{16} << 20, "0", 1},
+    {"64 KiB at 0x10000, 16 bytes a record", std::size_t{64} << 10, "10000", 16},
+};
+
+void printMachine() {
+    utsname name{};
+    if (uname(&name) == 0) {
+        std::printf("machine: %s %s %s, %ld cores", name.sysname, name.release, name.machine,
+                    sysconf(_SC_NPROCESSORS_ONLN));
+    }
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.rfind("model name", 0) == 0) {
+            std::printf(", %s", line.substr(line.find(':') + 2).c_str());
+            break;
+        }
+    }
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%Y-%m-%d", std::gmtime(&now));
+    std::printf("; %s\n", date);
 }
 
 } // namespace
 
-int main() {
-    // TMPDIR picks the file system measured: a disk's page cache by default, tmpfs when
-    // TMPDIR=/dev/shm.
+int main(int argc, char* argv[]) {
+    char* end = nullptr;
+    const long rounds = argc > 1 ? std::strtol(argv[1], &end, 10) : 11;
+    if (argc > 2 || (argc > 1 && *end != '\0') || rounds < 1 || rounds > 1000) {
+        std::fputs("usage: mksrec_bench [rounds]\n", stderr);
+        return 2;
+    }
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern =
         std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/mksrec-bench-XXXXXX";
@@ -93,67 +164,68 @@ int main() {
         return 1;
     }
     const std::filesystem::path dir = pattern;
-    const std::string out = (dir / "out.srec").string();
-    const std::string image1 = makeImage(dir, 1), image4 = makeImage(dir, 4),
-                      image16 = makeImage(dir, 16);
     const bool haveObjcopy = std::system("command -v objcopy >/dev/null") == 0;
-    // The fresh images would otherwise be written back to the disk in the middle of the
-    // timed runs, taking a core from whichever command runs then.
-    sync();
 
-    struct Command {
-        const char* name;
-        std::vector<std::string> args;
-        std::vector<Sample> samples;
-    };
-    std::vector<Command> commands = {
-        {"mksrec 16 MiB", {mksrec, "16", "0", image16, out}, {}},
-        {"floor 16 MiB", {floorProgram, "16", image16, out}, {}},
-        {"mksrec 1 MiB", {mksrec, "16", "0", image1, out}, {}},
-        {"mksrec 4 MiB", {mksrec, "16", "0", image4, out}, {}},
-    };
-    if (haveObjcopy) {
-        commands.push_back({"objcopy 16 MiB",
-                            {"objcopy", "-I", "binary", "-O", "srec", "--srec-len=16", image16,
-                             (dir / "out2.srec").string()},
-                            {}});
+    // Three commands a workload, in this order: mksrec, floor, objcopy.
+    std::vector<Command> commands;
+    for (const Workload& workload : workloads) {
+        const std::string image = makeImage(dir, workload.bytes);
+        const std::string perRecord = std::to_string(workload.perRecord);
+        const std::string out = (dir / "out.srec").string();
+        commands.push_back({"mksrec", {mksrec, perRecord, workload.address, image, out}, out, {}});
+        commands.push_back({"floor", {floorProgram, perRecord, image, out}, out, {}});
+        if (haveObjcopy) {
+            commands.push_back(
+                {"objcopy",
+                 {"objcopy", "-I", "binary", "-O", "srec", "--srec-len=" + perRecord,
+                  std::string("--change-addresses=0x") + workload.address, image, out},
+                 out,
+                 {}});
+        }
     }
-    // Round 0 warms the page cache and is not counted; the rest take turns, so that
-    // whatever else the machine does falls on every command alike.
-    for (int round = 0; round <= rounds; ++round) {
-        for (Command& command : commands) {
-            // Each run creates its output afresh: truncating the last run's 48 MB would
-            // charge one command for another's pages.
-            std::filesystem::remove(out);
-            std::filesystem::remove(dir / "out2.srec");
+    const std::size_t perWorkload = haveObjcopy ? 3 : 2;
+
+    // Round 0 warms the page cache and is not counted.
+    for (long round = 0; round <= rounds; ++round) {
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            Command& command = commands[(i + static_cast<std::size_t>(round)) % commands.size()];
+            std::filesystem::remove(command.output);
+            sync();
             const Sample sample = spawn(command.args);
             if (round > 0) {
                 command.samples.push_back(sample);
             }
         }
     }
-    std::printf("median wall time of %d runs after a warm-up, 16 bytes a record, files in %s\n",
-                rounds, dir.parent_path().c_str());
-    for (const Command& command : commands) {
-        std::printf("  %-16s %8.4f s   peak %6ld KiB\n", command.name, median(command.samples),
-                    peak(command.samples));
-    }
-    const double mk16 = median(commands[0].samples), floor16 = median(commands[1].samples);
-    if (haveObjcopy) {
-        std::printf("mksrec/objcopy   %6.2f   (target <= 0.45)\n",
-                    mk16 / median(commands[4].samples));
-    } else {
-        std::printf("mksrec/objcopy   objcopy not found\n");
-    }
-    std::printf("mksrec/floor     %6.2f   (target <= 1.8, aim 1.4)\n", mk16 / floor16);
-    const double mk1 = median(commands[2].samples), mk4 = median(commands[3].samples);
-    std::printf("mksrec per MiB   1 MiB: %.2f ms   4 MiB: %.2f ms   16 MiB: %.2f ms\n", mk1 * 1e3,
-                mk4 * 1e3 / 4, mk16 * 1e3 / 16);
-    // Past the fixed cost of starting a process, each further MiB should cost the same.
-    std::printf("mksrec per further MiB   1 -> 4 MiB: %.2f ms   4 -> 16 MiB: %.2f ms\n",
-                (mk4 - mk1) * 1e3 / 3, (mk16 - mk4) * 1e3 / 12);
-    std::printf("mksrec peak memory growth 1 -> 16 MiB: %ld KiB   (target < 1024)\n",
-                peak(commands[0].samples) - peak(commands[2].samples));
     std::filesystem::remove_all(dir);
+
+    printMachine();
+    std::printf("medians of %ld rounds after a warm-up, order rotated each round, files in %s\n",
+                rounds, dir.parent_path().c_str());
+    std::printf("CPU = user + system time; floor = read() and write() of as many bytes in "
+                "256 KiB blocks\n\n");
+    std::printf("%-38s %-8s %9s %9s\n", "workload", "command", "CPU ms", "wall ms");
+    for (std::size_t w = 0; w < std::size(workloads); ++w) {
+        const Command* first = &commands[w * perWorkload];
+        for (std::size_t c = 0; c < perWorkload; ++c) {
+            std::printf("%-38s %-8s %9.2f %9.2f\n", c == 0 ? workloads[w].name : "",
+                        first[c].name.c_str(), first[c].cpu() * 1e3, first[c].wall() * 1e3);
+        }
+        std::printf("%-38s mksrec/floor   CPU %.2f  wall %.2f\n", "",
+                    first[0].cpu() / first[1].cpu(), first[0].wall() / first[1].wall());
+        if (haveObjcopy) {
+            std::printf("%-38s mksrec/objcopy CPU %.2f  wall %.2f\n", "",
+                        first[0].cpu() / first[2].cpu(), first[0].wall() / first[2].wall());
+        }
+    }
+    if (!haveObjcopy) {
+        std::printf("objcopy not found: not timed\n");
+    }
+    const long small = commands[2 * perWorkload].peak();
+    const long large = commands[0].peak();
+    std::printf(
+        "\nmksrec peak memory (median max RSS): 64 KiB input %ld KiB, 16 MiB input %ld KiB, "
+        "difference %ld KiB\n",
+        small, large, large - small);
     return 0;
 }

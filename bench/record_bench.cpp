@@ -1,5 +1,6 @@
 // The record writer alone: one 16-byte data line per iteration, formatted into memory as
-// the program does it, and written to a buffered stream.
+// the program does it, and written to a buffered stream; and each encoder alone at one and
+// at sixteen bytes a line.
 
 #include "srecord.h"
 
@@ -21,11 +22,10 @@ void setUp(SRecord& record) {
 void formatDataRecord(benchmark::State& state) {
     SRecord record;
     setUp(record);
-    char line[SRecord::maxLineLength];
-    std::size_t length = 0;
+    SRecord::Line line;
     for (auto _ : state) {
         record.setAddress(0x8000);
-        benchmark::DoNotOptimize(record.format(line, length));
+        benchmark::DoNotOptimize(record.format(line));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(sizeof data));
@@ -44,5 +44,23 @@ void writeDataRecord(benchmark::State& state) {
     std::fclose(sink);
 }
 BENCHMARK(writeDataRecord);
+
+template <std::uint32_t (*encoder)(encoding::Line&, std::uint32_t, const std::uint8_t*,
+                                   std::uint32_t)>
+void encodeLine(benchmark::State& state) {
+    const auto count = static_cast<std::uint32_t>(state.range(0));
+    encoding::Line line;
+    std::uint32_t address = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(encoder(line, address, data, count));
+        benchmark::ClobberMemory();
+        address = (address + count) & 0xFFFF;
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(count));
+}
+BENCHMARK(encodeLine<encoding::encodePortable>)->Arg(1)->Arg(16);
+#if defined(MKSREC_ENCODE_SSE2) || defined(MKSREC_ENCODE_NEON)
+BENCHMARK(encodeLine<encoding::encodeVector>)->Arg(1)->Arg(16);
+#endif
 
 } // namespace

@@ -111,9 +111,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     require(result == expectedResult, "write result");
     require(line == expected, "written line");
 
-    char formatted[SRecord::maxLineLength];
-    std::size_t length = 0;
-    require(record.format(formatted, length) == result, "format result");
-    require(std::string(formatted, length) == line, "formatted line");
+    SRecord::Line formatted;
+    const SRecord::Formatted got = record.format(formatted);
+    require(got.result == result, "format result");
+    require(std::string(formatted.data(), got.length) == line, "formatted line");
+    // The portable encoder as well, on the records it is given: valid data records.
+    if (result == 0 && type == Data) {
+        SRecord::Line portable;
+        require(encoding::encodePortable(portable, address, data, count) == record.getChecksum(),
+                "portable checksum");
+        require(std::string(portable.data(), got.length) == line, "portable line");
+    }
     return 0;
 }

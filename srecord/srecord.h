@@ -1,6 +1,8 @@
 #ifndef MKSREC_SRECORD_H
 #define MKSREC_SRECORD_H
 
+#include "encode.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,10 +16,16 @@ enum RecordType : std::int32_t { Data = 0, Terminator = 1 };
 // output stream for the length of one write().
 class SRecord {
   public:
-    static constexpr std::uint32_t maxDataBytes = 16;
+    static constexpr std::uint32_t maxDataBytes = encoding::maxDataBytes;
     static constexpr std::uint32_t maxAddress = 0xFFFFFF;
-    // Kind, a terminator's count of up to eight digits, address, data, checksum, CR LF.
-    static constexpr std::size_t maxLineLength = 2 + 8 + 6 + 2 * maxDataBytes + 2 + 2;
+    static constexpr std::size_t maxLineLength = encoding::maxLineLength;
+    using Line = encoding::Line;
+
+    // What format() did: write()'s result and the number of characters in the line.
+    struct Formatted {
+        int result;
+        std::size_t length;
+    };
 
     SRecord() = default;
     SRecord(const SRecord&) = delete;
@@ -49,11 +57,23 @@ class SRecord {
     int write(std::FILE* out);
 
     // write() without the stream, for callers that gather many lines into one block:
-    // puts into `line` (room for maxLineLength characters) exactly the characters write()
-    // would, sets `length` to their number, and returns write()'s result.
-    int format(char* line, std::size_t& length);
+    // puts into `line` exactly the characters write() would and returns their number with
+    // write()'s result. Inline, as the conversion loop calls it once per record: a valid
+    // data record goes straight to the encoder, everything else to formatOther().
+    Formatted format(Line& line) {
+        const std::uint32_t count = byteCount;
+        if (type == Data && count - 1 < maxDataBytes && address <= maxAddress + 1 - count &&
+            data != nullptr) {
+            checksum = encoding::encode(line, address, data, count);
+            return {0, encoding::dataLineLength(count)};
+        }
+        return formatOther(line);
+    }
 
   private:
+    // Terminators and the records that fail a check, with their messages.
+    Formatted formatOther(Line& line);
+
     RecordType type = Terminator;
     std::uint32_t byteCount = 0;
     std::uint32_t address = 0;
