@@ -1,11 +1,17 @@
 #include "blocks.h"
+#include "srecord.h"
 
 #include <cerrno>
+#include <cstring>
 #include <new>
 
 namespace {
 constexpr std::size_t preferredBlock = std::size_t{64} * 1024;
+
+int lastError() {
+    return errno != 0 ? errno : EIO;
 }
+} // namespace
 
 ChunkReader::ChunkReader(std::int32_t size) {
     if (size <= 0) {
@@ -16,37 +22,96 @@ ChunkReader::ChunkReader(std::int32_t size) {
     block.reset(new (std::nothrow) std::uint8_t[blockSize]);
 }
 
-std::size_t ChunkReader::next(std::FILE* in, const std::uint8_t*& chunk) {
+bool ChunkReader::open(const char* path) {
+    std::FILE* stream = std::fopen(path, "rb");
+    if (stream == nullptr) {
+        return false;
+    }
+    attach(stream, path);
+    return true;
+}
+
+void ChunkReader::attach(std::FILE* stream, const char* path) {
+    in.reset(stream);
+    name = path;
+    // The reader does the buffering; a second copy through the stream's buffer would only
+    // cost time.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+}
+
+Status ChunkReader::next(const std::uint8_t*& chunk, std::size_t& size) {
     if (position == filled && !lastBlock) {
-        // fread() only comes back short at the end of the input or on an error.
-        filled = std::fread(block.get(), 1, blockSize, in);
+        // fread() only comes back short at the end of the input or on an error, and a
+        // stream that failed once is not asked again.
+        filled = std::fread(block.get(), 1, blockSize, in.get());
         position = 0;
         lastBlock = filled < blockSize;
-        if (std::ferror(in)) {
-            failure = errno != 0 ? errno : EIO;
+        if (std::ferror(in.get())) {
+            readError = lastError();
             // Chunks that were whole before the failure are delivered as a read of their
             // own would have; the broken one is not.
             filled -= filled % chunkSize;
         }
     }
-    if (position == filled) {
-        // The end of the input, or of the whole chunks before a failed read.
-        readError = failure;
-        return 0;
+    size = filled - position < chunkSize ? filled - position : chunkSize;
+    if (size == 0) {
+        return readError != 0 ? Status::ReadFailed : Status::End;
     }
-    const std::size_t left = filled - position;
-    const std::size_t size = left < chunkSize ? left : chunkSize;
     chunk = block.get() + position;
     position += size;
-    return size;
+    return Status::Ok;
 }
 
-LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize]) {}
+LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize + SRecord::maxLineLength]) {}
 
-bool LineWriter::flush(std::FILE* out) {
-    if (used > 0 && writeError == 0 && std::fwrite(block.get(), 1, used, out) != used) {
-        writeError = errno != 0 ? errno : EIO;
+bool LineWriter::open(const char* path) {
+    // Text mode, as S-record files are text; the record supplies the CR LF itself.
+    std::FILE* stream = std::fopen(path, "w");
+    if (stream == nullptr) {
+        return false;
     }
+    attach(stream, path);
+    return true;
+}
+
+void LineWriter::attach(std::FILE* stream, const char* path) {
+    out.reset(stream);
+    name = path;
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+}
+
+Status LineWriter::put(SRecord& record) {
+    std::size_t length = 0;
+    const int result = record.format(block.get() + used, length);
+    used += length;
+    if (used >= blockSize) {
+        write(blockSize);
+        used -= blockSize;
+        std::memmove(block.get(), block.get() + blockSize, used);
+    }
+    if (result != 0) {
+        return Status::BadRecord;
+    }
+    return writeError == 0 ? Status::Ok : Status::WriteFailed;
+}
+
+bool LineWriter::close() {
+    if (!out) {
+        return writeError == 0;
+    }
+    write(used);
     used = 0;
+    // A delayed write error (a network file system, a full disk found late) shows only
+    // here.
+    if (std::fclose(out.release()) != 0 && writeError == 0) {
+        writeError = lastError();
+    }
     return writeError == 0;
+}
+
+// Only the first failure counts: nothing after it could land in the right place.
+void LineWriter::write(std::size_t size) {
+    if (size > 0 && writeError == 0 && std::fwrite(block.get(), 1, size, out.get()) != size) {
+        writeError = lastError();
+    }
 }

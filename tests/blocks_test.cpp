@@ -58,16 +58,18 @@ Chunks perRecordReads(Source source, std::size_t chunkSize) {
 }
 
 Chunks blockReads(Source source, std::int32_t chunkSize) {
-    std::FILE* stream = open(source);
     ChunkReader reader(chunkSize);
+    reader.attach(open(source), "source");
     Chunks result;
     const std::uint8_t* chunk = nullptr;
-    for (std::size_t got; (got = reader.next(stream, chunk)) > 0;) {
-        EXPECT_EQ(reader.error(), 0) << "failure reported before the whole chunks";
-        result.chunks.emplace_back(reinterpret_cast<const char*>(chunk), got);
+    std::size_t size = 0;
+    Status status = Status::Ok;
+    while ((status = reader.next(chunk, size)) == Status::Ok) {
+        result.chunks.emplace_back(reinterpret_cast<const char*>(chunk), size);
     }
-    result.failed = reader.error() == EIO;
-    std::fclose(stream);
+    EXPECT_EQ(size, 0u);
+    result.failed = status == Status::ReadFailed && reader.error() == EIO;
+    EXPECT_EQ(reader.next(chunk, size), status) << "the end is not final";
     return result;
 }
 
