@@ -252,6 +252,7 @@ check "closing the input fails" 0 "$(bytes 0 40)" 'fail_close in $M 16 8000 in o
 check "read fails at the start" 255 "$(bytes 0 40)" 'fail_read in 0 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" ''
 check "read fails after two whole chunks" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
 check "read fails inside the third chunk" 255 "$(bytes 0 40)" 'fail_read in 36 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
+check "read fails once, not tried again" 255 "$(bytes 0 64)" 'fail_read in 32 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
 check "read fails once, stdin closed" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out <&-' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
 needs
 
