@@ -23,20 +23,20 @@ ChunkReader::ChunkReader(std::int32_t size) {
 }
 
 bool ChunkReader::open(const char* path) {
-    std::FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
         return false;
     }
-    attach(stream, path);
+    attach(file, path);
     return true;
 }
 
-void ChunkReader::attach(std::FILE* stream, const char* path) {
-    in.reset(stream);
+void ChunkReader::attach(std::FILE* file, const char* path) {
+    in.reset(file);
     name = path;
-    // The reader does the buffering; a second copy through the stream's buffer would only
+    // The reader does the buffering; a second copy through the file's buffer would only
     // cost time.
-    std::setvbuf(stream, nullptr, _IONBF, 0);
+    std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
 Status ChunkReader::next(const std::uint8_t*& chunk, std::size_t& size) {
@@ -66,18 +66,18 @@ LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize + SRecord::ma
 
 bool LineWriter::open(const char* path) {
     // Text mode, as S-record files are text; the record supplies the CR LF itself.
-    std::FILE* stream = std::fopen(path, "w");
-    if (stream == nullptr) {
+    std::FILE* file = std::fopen(path, "w");
+    if (file == nullptr) {
         return false;
     }
-    attach(stream, path);
+    attach(file, path);
     return true;
 }
 
-void LineWriter::attach(std::FILE* stream, const char* path) {
-    out.reset(stream);
+void LineWriter::attach(std::FILE* file, const char* path) {
+    out.reset(file);
     name = path;
-    std::setvbuf(stream, nullptr, _IONBF, 0);
+    std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
 Status LineWriter::put(SRecord& record) {

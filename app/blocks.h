@@ -28,8 +28,8 @@ class ChunkReader {
 
     // Opens `path` for binary reading; false when it cannot be opened.
     bool open(const char* path);
-    // Takes over `stream`, called `path` in messages.
-    void attach(std::FILE* stream, const char* path);
+    // Takes over `file`, called `path` in messages.
+    void attach(std::FILE* file, const char* path);
     std::FILE* stream() const { return in.get(); }
     const char* path() const { return name; }
 
@@ -66,8 +66,8 @@ class LineWriter {
 
     // Creates or truncates `path` for text writing; false when it cannot be opened.
     bool open(const char* path);
-    // Takes over `stream`, called `path` in messages.
-    void attach(std::FILE* stream, const char* path);
+    // Takes over `file`, called `path` in messages.
+    void attach(std::FILE* file, const char* path);
     const char* path() const { return name; }
 
     // Adds the record's line. BadRecord when the record refused itself (it has said why;

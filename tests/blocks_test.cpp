@@ -170,7 +170,7 @@ Status putRecords(LineWriter& writer, Sink& sink, std::size_t records, std::stri
 // Every write but the last is exactly one block, whatever the line length: lines are cut
 // where a block ends and go on in the next.
 TEST(LineWriter, WritesWholeBlocksAndTheRestAtClose) {
-    for (const std::size_t records : {0, 1, 5698, 5699, 20000}) {
+    for (const std::size_t records : {0u, 1u, 5698u, 5699u, 20000u}) {
         SCOPED_TRACE(std::to_string(records) + " records");
         LineWriter writer;
         Sink sink;

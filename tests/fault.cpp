@@ -35,6 +35,8 @@ std::FILE* remember(const char* path, std::FILE* stream) {
 
 } // namespace
 
+// The C library's own declarations name their parameters with reserved identifiers.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 extern "C" {
 
 std::FILE* fopen(const char* path, const char* mode) {
@@ -90,3 +92,4 @@ int fclose(std::FILE* stream) {
     return result;
 }
 }
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)
