@@ -31,6 +31,7 @@ Status convert(SRecord& record, ChunkReader& reader, LineWriter& writer) {
         record.setByteCount(static_cast<std::uint32_t>(size));
         record.setData(chunk);
         status = writer.put(record);
+        // Also after a failed line, harmlessly: the record is not written again.
         record.advanceAddress();
     }
     if (status != Status::End) {
