@@ -1,5 +1,4 @@
 #include "blocks.h"
-#include "srecord.h"
 
 #include <cerrno>
 #include <cstring>
@@ -39,27 +38,18 @@ void ChunkReader::attach(std::FILE* file, const char* path) {
     std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
-Status ChunkReader::next(const std::uint8_t*& chunk, std::size_t& size) {
-    if (position == filled && !lastBlock) {
-        // fread() only comes back short at the end of the input or on an error, and a
-        // stream that failed once is not asked again.
-        filled = std::fread(block.get(), 1, blockSize, in.get());
-        position = 0;
-        lastBlock = filled < blockSize;
-        if (std::ferror(in.get())) {
-            readError = lastError();
-            // Chunks that were whole before the failure are delivered as a read of their
-            // own would have; the broken one is not.
-            filled -= filled % chunkSize;
-        }
+void ChunkReader::refill() {
+    // fread() only comes back short at the end of the input or on an error, and a stream
+    // that failed once is not asked again.
+    filled = std::fread(block.get(), 1, blockSize, in.get());
+    position = 0;
+    lastBlock = filled < blockSize;
+    if (std::ferror(in.get())) {
+        readError = lastError();
+        // Chunks that were whole before the failure are delivered as a read of their own
+        // would have; the broken one is not.
+        filled -= filled % chunkSize;
     }
-    size = filled - position < chunkSize ? filled - position : chunkSize;
-    if (size == 0) {
-        return readError != 0 ? Status::ReadFailed : Status::End;
-    }
-    chunk = block.get() + position;
-    position += size;
-    return Status::Ok;
 }
 
 LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize + SRecord::maxLineLength]) {}
@@ -80,19 +70,11 @@ void LineWriter::attach(std::FILE* file, const char* path) {
     std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
-Status LineWriter::put(SRecord& record) {
-    std::size_t length = 0;
-    const int result = record.format(block.get() + used, length);
-    used += length;
-    if (used >= blockSize) {
-        write(blockSize);
-        used -= blockSize;
-        std::memmove(block.get(), block.get() + blockSize, used);
-    }
-    if (result != 0) {
-        return Status::BadRecord;
-    }
-    return writeError == 0 ? Status::Ok : Status::WriteFailed;
+// The full block goes out and the line that crossed its end moves to the front.
+void LineWriter::passBlock() {
+    write(blockSize);
+    used -= blockSize;
+    std::memmove(block.get(), block.get() + blockSize, used);
 }
 
 bool LineWriter::close() {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-class SRecord;
+#include "srecord.h"
 
 // How one step of the conversion went. The reader answers Ok, End or ReadFailed; the
 // writer Ok, BadRecord or WriteFailed. Anything but Ok and End ends the run.
@@ -35,13 +35,27 @@ class ChunkReader {
 
     // Ok with the next chunk, which stays valid until the next call; End at the end of the
     // input; ReadFailed once every chunk that was whole before a failed read is out.
-    Status next(const std::uint8_t*& chunk, std::size_t& size);
+    // Inline, as it runs once per record.
+    Status next(const std::uint8_t*& chunk, std::size_t& size) {
+        if (position == filled && !lastBlock) {
+            refill();
+        }
+        size = filled - position < chunkSize ? filled - position : chunkSize;
+        if (size == 0) {
+            return readError != 0 ? Status::ReadFailed : Status::End;
+        }
+        chunk = block.get() + position;
+        position += size;
+        return Status::Ok;
+    }
     // errno's value at the failed read.
     int error() const { return readError; }
     // Nothing read can be lost by closing, so the result does not matter.
     void close() { in.reset(); }
 
   private:
+    void refill();
+
     File in;
     const char* name = "";
     std::size_t chunkSize = 0;
@@ -73,13 +87,26 @@ class LineWriter {
     // Adds the record's line. BadRecord when the record refused itself (it has said why;
     // the beginning of its line is kept, as a record writing to the file itself would
     // leave it); WriteFailed when a block did not go out; Ok otherwise.
-    Status put(SRecord& record);
+    // Inline, as it runs once per record.
+    Status put(SRecord& record) {
+        std::size_t length = 0;
+        const int result = record.format(block.get() + used, length);
+        used += length;
+        if (used >= blockSize) {
+            passBlock();
+        }
+        if (result != 0) {
+            return Status::BadRecord;
+        }
+        return writeError == 0 ? Status::Ok : Status::WriteFailed;
+    }
     // Writes out the rest and closes the stream; false when this or any earlier write
     // failed, the first failure's errno in error().
     bool close();
     int error() const { return writeError; }
 
   private:
+    void passBlock();
     void write(std::size_t size);
 
     File out;
