@@ -1,11 +1,16 @@
 #include "blocks.h"
 
 #include <cerrno>
+#include <cstring>
 #include <new>
 
 namespace {
 constexpr std::size_t preferredBlock = std::size_t{64} * 1024;
+
+int lastError() {
+    return errno != 0 ? errno : EIO;
 }
+} // namespace
 
 ChunkReader::ChunkReader(std::int32_t size) {
     if (size <= 0) {
@@ -16,37 +21,80 @@ ChunkReader::ChunkReader(std::int32_t size) {
     block.reset(new (std::nothrow) std::uint8_t[blockSize]);
 }
 
-std::size_t ChunkReader::next(std::FILE* in, const std::uint8_t*& chunk) {
-    if (position == filled && !lastBlock) {
-        // fread() only comes back short at the end of the input or on an error.
-        filled = std::fread(block.get(), 1, blockSize, in);
-        position = 0;
-        lastBlock = filled < blockSize;
-        if (std::ferror(in)) {
-            failure = errno != 0 ? errno : EIO;
-            // Chunks that were whole before the failure are delivered as a read of their
-            // own would have; the broken one is not.
-            filled -= filled % chunkSize;
-        }
+bool ChunkReader::open(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return false;
     }
-    if (position == filled) {
-        // The end of the input, or of the whole chunks before a failed read.
-        readError = failure;
-        return 0;
-    }
-    const std::size_t left = filled - position;
-    const std::size_t size = left < chunkSize ? left : chunkSize;
-    chunk = block.get() + position;
-    position += size;
-    return size;
+    attach(file, path);
+    return true;
 }
 
-LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize]) {}
+void ChunkReader::attach(std::FILE* file, const char* path) {
+    in.reset(file);
+    name = path;
+    // The reader does the buffering; a second copy through the file's buffer would only
+    // cost time.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+}
 
-bool LineWriter::flush(std::FILE* out) {
-    if (used > 0 && writeError == 0 && std::fwrite(block.get(), 1, used, out) != used) {
-        writeError = errno != 0 ? errno : EIO;
+void ChunkReader::refill() {
+    // fread() only comes back short at the end of the input or on an error, and a stream
+    // that failed once is not asked again.
+    filled = std::fread(block.get(), 1, blockSize, in.get());
+    position = 0;
+    lastBlock = filled < blockSize;
+    if (std::ferror(in.get())) {
+        readError = lastError();
+        // Chunks that were whole before the failure are delivered as a read of their own
+        // would have; the broken one is not.
+        filled -= filled % chunkSize;
     }
+}
+
+LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize + SRecord::maxLineLength]) {}
+
+bool LineWriter::open(const char* path) {
+    // Binary mode: the record supplies the CR LF itself, and a text stream would write its
+    // LF as CR LF where the C library does that (Windows), ending every line CR CR LF.
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    attach(file, path);
+    return true;
+}
+
+void LineWriter::attach(std::FILE* file, const char* path) {
+    out.reset(file);
+    name = path;
+    std::setvbuf(file, nullptr, _IONBF, 0);
+}
+
+// The full block goes out and the line that crossed its end moves to the front.
+void LineWriter::passBlock() {
+    write(blockSize);
+    used -= blockSize;
+    std::memmove(block.get(), block.get() + blockSize, used);
+}
+
+bool LineWriter::close() {
+    if (!out) {
+        return writeError == 0;
+    }
+    write(used);
     used = 0;
+    // A delayed write error (a network file system, a full disk found late) shows only
+    // here.
+    if (std::fclose(out.release()) != 0 && writeError == 0) {
+        writeError = lastError();
+    }
     return writeError == 0;
+}
+
+// Only the first failure counts: nothing after it could land in the right place.
+void LineWriter::write(std::size_t size) {
+    if (size > 0 && writeError == 0 && std::fwrite(block.get(), 1, size, out.get()) != size) {
+        writeError = lastError();
+    }
 }

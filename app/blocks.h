@@ -5,6 +5,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <new>
+
+#include "srecord.h"
+
+// How one step of the conversion went. The reader answers Ok, End or ReadFailed; the
+// writer Ok, BadRecord or WriteFailed. Anything but Ok and End ends the run.
+enum class Status { Ok, End, BadRecord, ReadFailed, WriteFailed };
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The input read a block at a time and handed out in chunks of the requested size: the
 // same chunks as one fread() of that size per record would deliver, for a fraction of the
@@ -15,49 +27,94 @@ class ChunkReader {
     explicit ChunkReader(std::int32_t chunkSize);
     bool valid() const { return block != nullptr; }
 
-    // The next chunk of `in` and its size; 0 at the end of the input or when reading
-    // failed. The chunk stays valid until the next call.
-    std::size_t next(std::FILE* in, const std::uint8_t*& chunk);
-    // errno's value at a failed read, set once next() has delivered every chunk that was
-    // whole before it.
+    // Opens `path` for binary reading; false when it cannot be opened.
+    bool open(const char* path);
+    // Takes over `file`, called `path` in messages.
+    void attach(std::FILE* file, const char* path);
+    std::FILE* stream() const { return in.get(); }
+    const char* path() const { return name; }
+
+    // Ok with the next chunk, which stays valid until the next call; End at the end of the
+    // input; ReadFailed once every chunk that was whole before a failed read is out.
+    // Inline, as it runs once per record.
+    Status next(const std::uint8_t*& chunk, std::size_t& size) {
+        if (position == filled && !lastBlock) {
+            refill();
+        }
+        size = filled - position < chunkSize ? filled - position : chunkSize;
+        if (size == 0) {
+            return readError != 0 ? Status::ReadFailed : Status::End;
+        }
+        chunk = block.get() + position;
+        position += size;
+        return Status::Ok;
+    }
+    // errno's value at the failed read.
     int error() const { return readError; }
+    // Nothing read can be lost by closing, so the result does not matter.
+    void close() { in.reset(); }
 
   private:
+    void refill();
+
+    File in;
+    const char* name = "";
     std::size_t chunkSize = 0;
     std::size_t blockSize = 0;
     std::unique_ptr<std::uint8_t[]> block;
     std::size_t filled = 0;   // bytes of the block that hold input
     std::size_t position = 0; // start of the next chunk in the block
     bool lastBlock = false;
-    int failure = 0; // the failed read, not reported before the chunks ahead of it
-    int readError = 0;
+    int readError = 0; // the failed read, not reported before the chunks ahead of it
 };
 
-// Output lines gathered into one block and handed to the stream a block at a time. The
-// block is larger than the reader's: a quarter MiB takes a tenth off a conversion, where
-// a larger read block gains nothing.
+// Output lines gathered and handed to the stream in blocks of exactly blockSize bytes, a
+// line split across two blocks where it falls: a quarter MiB takes a tenth off a
+// conversion, where a larger read block gains nothing.
 class LineWriter {
   public:
+    static constexpr std::size_t blockSize = std::size_t{256} * 1024;
+
     // Empty (check valid()) when the block could not be allocated.
     LineWriter();
     bool valid() const { return block != nullptr; }
 
-    // Room for one line of up to `size` characters, flushing to `out` if need be.
-    char* room(std::FILE* out, std::size_t size) {
-        if (blockSize - used < size) {
-            flush(out);
+    // Creates or truncates `path` for binary writing; false when it cannot be opened.
+    bool open(const char* path);
+    // Takes over `file`, called `path` in messages.
+    void attach(std::FILE* file, const char* path);
+    const char* path() const { return name; }
+
+    // Adds the record's line. BadRecord when the record refused itself (it has said why;
+    // the beginning of its line is kept, as a record writing to the file itself would
+    // leave it); WriteFailed when a block did not go out; Ok otherwise.
+    // Inline, as it runs once per record.
+    Status put(SRecord& record) {
+        // The line is formatted in place: a copy would cost a stall per line, as its wide
+        // loads cannot take the encoder's stores still in flight. The block always has a
+        // whole line of room past `used`; creating the line there writes nothing.
+        const SRecord::Formatted line = record.format(*new (block.get() + used) SRecord::Line);
+        used += line.length;
+        if (used >= blockSize) {
+            passBlock();
         }
-        return block.get() + used;
+        if (line.result != 0) {
+            return Status::BadRecord;
+        }
+        return writeError == 0 ? Status::Ok : Status::WriteFailed;
     }
-    void commit(std::size_t size) { used += size; }
-    // Hands the block to `out`; false when the stream has failed, now or before.
-    bool flush(std::FILE* out);
-    // errno's value at the failure.
+    // Writes out the rest and closes the stream; false when this or any earlier write
+    // failed, the first failure's errno in error().
+    bool close();
     int error() const { return writeError; }
 
   private:
-    static constexpr std::size_t blockSize = std::size_t{256} * 1024;
-    std::unique_ptr<char[]> block;
+    void passBlock();
+    void write(std::size_t size);
+
+    File out;
+    const char* name = "";
+    std::unique_ptr<char[]> block; // blockSize plus room for the line that crosses its end
     std::size_t used = 0;
     int writeError = 0;
 };

@@ -3,6 +3,7 @@
 // that were whole before it.
 
 #include "blocks.h"
+#include "srecord.h"
 
 #include <gtest/gtest.h>
 
@@ -61,16 +62,18 @@ Chunks perRecordReads(Source source, std::size_t chunkSize) {
 }
 
 Chunks blockReads(Source source, std::int32_t chunkSize) {
-    std::FILE* stream = open(source);
     ChunkReader reader(chunkSize);
+    reader.attach(open(source), "source");
     Chunks result;
     const std::uint8_t* chunk = nullptr;
-    for (std::size_t got; (got = reader.next(stream, chunk)) > 0;) {
-        EXPECT_EQ(reader.error(), 0) << "failure reported before the whole chunks";
-        result.chunks.emplace_back(reinterpret_cast<const char*>(chunk), got);
+    std::size_t size = 0;
+    Status status = Status::Ok;
+    while ((status = reader.next(chunk, size)) == Status::Ok) {
+        result.chunks.emplace_back(reinterpret_cast<const char*>(chunk), size);
     }
-    result.failed = reader.error() == EIO;
-    std::fclose(stream);
+    EXPECT_EQ(size, 0u);
+    result.failed = status == Status::ReadFailed && reader.error() == EIO;
+    EXPECT_EQ(reader.next(chunk, size), status) << "the end is not final";
     return result;
 }
 #endif
@@ -125,13 +128,14 @@ TEST(ChunkReader, SameChunksFromAFile) {
             ASSERT_EQ(std::fwrite(data.data(), 1, size, file), size);
             std::rewind(file);
             ChunkReader reader(chunkSize);
+            reader.attach(file, "temporary");
             std::vector<std::string> chunks;
             const std::uint8_t* chunk = nullptr;
-            for (std::size_t got; (got = reader.next(file, chunk)) > 0;) {
+            std::size_t got = 0;
+            while (reader.next(chunk, got) == Status::Ok) {
                 chunks.emplace_back(reinterpret_cast<const char*>(chunk), got);
             }
             EXPECT_EQ(reader.error(), 0);
-            std::fclose(file);
             const auto whole = static_cast<std::size_t>(chunkSize);
             ASSERT_EQ(chunks.size(), (size + whole - 1) / whole);
             for (std::size_t i = 0; i < chunks.size(); ++i) {
@@ -140,6 +144,138 @@ TEST(ChunkReader, SameChunksFromAFile) {
         }
     }
 }
+
+#if defined(__GLIBC__)
+// A stream that keeps what is written to it and the size of every write. The write that
+// reaches byte `failAt` stops there and fails once with ENOSPC, as a disk that is full
+// for a moment; its close fails with `closeError`.
+struct Sink {
+    std::string data;
+    std::vector<std::size_t> writes;
+    std::size_t failAt = static_cast<std::size_t>(-1);
+    int closeError = 0;
+    bool failed = false;
+};
+
+ssize_t writeSink(void* cookie, const char* buffer, std::size_t size) {
+    auto& sink = *static_cast<Sink*>(cookie);
+    sink.writes.push_back(size);
+    const std::size_t room = sink.failAt - std::min(sink.failAt, sink.data.size());
+    if (size > room && !sink.failed) {
+        sink.data.append(buffer, room);
+        sink.failed = room == 0;
+        errno = ENOSPC;
+        return room > 0 ? static_cast<ssize_t>(room) : -1;
+    }
+    sink.data.append(buffer, size);
+    return static_cast<ssize_t>(size);
+}
+
+int closeSink(void* cookie) {
+    auto& sink = *static_cast<Sink*>(cookie);
+    errno = sink.closeError;
+    return sink.closeError != 0 ? -1 : 0;
+}
+
+// Puts `records` 16-byte data records of a 0..255 pattern from address 0, then the
+// terminator, into `sink`; returns the first status other than Ok, or Ok.
+Status putRecords(LineWriter& writer, Sink& sink, std::size_t records, std::string* expected) {
+    writer.attach(fopencookie(&sink, "w", {nullptr, writeSink, nullptr, closeSink}), "sink");
+    std::uint8_t data[16];
+    SRecord record;
+    SRecord copy;
+    SRecord::Line line;
+    for (std::size_t i = 0; i <= records; ++i) {
+        for (std::size_t j = 0; j < 16; ++j) {
+            data[j] = static_cast<std::uint8_t>(i * 16 + j);
+        }
+        for (SRecord* r : {&record, &copy}) {
+            r->setType(i < records ? Data : Terminator);
+            r->setByteCount(i < records ? 16 : 0);
+            r->setAddress(static_cast<std::uint32_t>(i * 16));
+            r->setData(data);
+        }
+        expected->append(line.data(), copy.format(line).length);
+        const Status status = writer.put(record);
+        if (status != Status::Ok) {
+            return status;
+        }
+    }
+    return Status::Ok;
+}
+
+// Every write but the last is exactly one block, whatever the line length: lines are cut
+// where a block ends and go on in the next.
+TEST(LineWriter, WritesWholeBlocksAndTheRestAtClose) {
+    for (const std::size_t records : {0u, 1u, 5698u, 5699u, 20000u}) {
+        SCOPED_TRACE(std::to_string(records) + " records");
+        LineWriter writer;
+        Sink sink;
+        std::string expected;
+        ASSERT_EQ(putRecords(writer, sink, records, &expected), Status::Ok);
+        ASSERT_TRUE(writer.close());
+        EXPECT_EQ(sink.data, expected);
+        ASSERT_FALSE(sink.writes.empty());
+        const std::size_t full = expected.size() / LineWriter::blockSize;
+        const std::size_t rest = expected.size() % LineWriter::blockSize;
+        EXPECT_EQ(sink.writes.size(), full + (rest > 0 ? 1 : 0));
+        for (std::size_t i = 0; i < full; ++i) {
+            EXPECT_EQ(sink.writes[i], LineWriter::blockSize) << "write " << i;
+        }
+        if (rest > 0) {
+            EXPECT_EQ(sink.writes.back(), rest);
+        }
+    }
+}
+
+// A failed write stops the run at the block that failed; nothing is written after it,
+// though the disk has room again, and the first failure is the one reported, even when
+// closing fails too.
+TEST(LineWriter, FirstFailureStopsAndIsKept) {
+    LineWriter writer;
+    Sink sink;
+    sink.failAt = 100000;
+    sink.closeError = EIO;
+    std::string expected;
+    EXPECT_EQ(putRecords(writer, sink, 20000, &expected), Status::WriteFailed);
+    EXPECT_EQ(expected.size(), LineWriter::blockSize / 46 * 46 + 46) << "stopped late";
+    EXPECT_FALSE(writer.close());
+    EXPECT_EQ(writer.error(), ENOSPC);
+    EXPECT_EQ(sink.data, expected.substr(0, 100000));
+}
+
+TEST(LineWriter, FailedCloseIsReported) {
+    LineWriter writer;
+    Sink sink;
+    sink.closeError = EIO;
+    std::string expected;
+    EXPECT_EQ(putRecords(writer, sink, 3, &expected), Status::Ok);
+    EXPECT_FALSE(writer.close());
+    EXPECT_EQ(writer.error(), EIO);
+    EXPECT_EQ(sink.data, expected);
+}
+
+// The beginning of a refused line is kept and reaches the file at close.
+TEST(LineWriter, RefusedRecordLeavesItsBeginning) {
+    LineWriter writer;
+    Sink sink;
+    writer.attach(fopencookie(&sink, "w", {nullptr, writeSink, nullptr, closeSink}), "sink");
+    SRecord record;
+    record.setType(Data);
+    record.setByteCount(17);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(writer.put(record), Status::BadRecord);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR:  Can't have 17 bytes per record.\n");
+    EXPECT_TRUE(writer.close());
+    EXPECT_EQ(sink.data, "S2");
+}
+#else
+// The writer's blocks are watched through a stream whose writes the test sees one by one,
+// which needs glibc's fopencookie().
+TEST(LineWriter, BlocksAndFailures) {
+    GTEST_SKIP() << "needs fopencookie() (glibc) to watch the writes";
+}
+#endif
 
 TEST(ChunkReader, NoBufferForNegativeCounts) {
     EXPECT_FALSE(ChunkReader(-1).valid());

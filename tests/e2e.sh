@@ -1,162 +1,291 @@
 #!/usr/bin/env bash
-# End-to-end cases: every row runs mksrec as a process of its own on real files in a fresh
-# directory and compares its standard output, standard error, exit status and output file
-# byte for byte. Usage: e2e.sh path/to/mksrec [EMULATOR...]
+# End-to-end cases: every line runs mksrec as a process of its own on real files in a fresh
+# directory and compares its exit status, standard output, standard error and output file
+# byte for byte, and checks that the input came out unchanged; a failure shows a diff -u
+# of each part that differs.
+#
+# Usage: e2e.sh PROGRAM [EMULATOR WORDS...]
+#   PROGRAM         the mksrec binary.
+#   EMULATOR WORDS  a command that runs PROGRAM when it was built for another machine
+#                   (CMake's CMAKE_CROSSCOMPILING_EMULATOR), e.g. qemu-aarch64 -L /usr/aarch64-linux-gnu.
+# Environment: E2E_FAULT_LIBRARY, the fault-injection library built from fault.cpp; the
+# cases that need it are skipped without it, and under an emulator.
+#
+# Cases that need what only some systems have (FIFOs, /dev/full, /dev/fd, closed
+# descriptors, prlimit, loop devices, fault injection) sit under a `needs` line; where that
+# is missing each prints "skipped: NAME (reason)". A Windows program (PROGRAM.exe, under
+# wine) has none of them; its console lines end in CR LF and it names itself by its Windows
+# path, and the cases expect exactly that. The last line reads "N passed, N failed"
+# and ", N skipped" when any were. Exit status: 0 when every case that ran passed, 1 when
+# one failed, 2 when the program cannot be run, 77 (skipped) when no case could run.
 set -u
-P=$(realpath "$1")
+[ -f "${1:-}" ] && [ -x "$1" ] || { echo "cannot run: '${1:-}' is not an executable file"; exit 2; }
+program=$(realpath "$1")
 shift
-# The program as the cases call it: behind the emulator (qemu, wine) that runs it, if any.
-M="${*:+$* }$P"
+emulator=("$@")
+# A run that hangs fails its case instead of the whole script.
+M="timeout 20 ${emulator[*]} $program"
 examples=$(realpath "$(dirname "$0")/../examples")
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
-pass=0 fail=0 skip=0
-
-# A Windows program (under wine) ends its console lines CR LF and names itself by its
-# Windows path; the cases that need /dev files, FIFOs or resource limits have no meaning
-# there and are skipped by name.
 windows=""
-[[ $P != *.exe ]] || windows=1
+[[ $program != *.exe ]] || windows=1
 [ -z "$windows" ] || export WINEDEBUG=-all # wine's own messages would join the output
-posix_only="directory as input|disk full|disk full, stops early|disk full, terminator only|\
-file size limit|fifo as input|fifo as output|stdin redirected|pipe as input|pipe as output"
-console() { if [ -n "$windows" ]; then printf '%b' "$1" | sed 's/$/\r/'; else printf '%b' "$1"; fi; }
+root=$(mktemp -d)
+trap 'release; rm -rf "$root"' EXIT
+passed=0 failed=0 skipped=0 requirement=""
+feeders=() devices=()
 
-# t NAME STATUS INPUT COMMAND STDOUT STDERR OUTFILE
+# What this system lacks, by requirement, with the reason shown when its cases are skipped.
+declare -A missing=()
+[ -c /dev/full ] && [ -c /dev/null ] && [ -e /dev/fd/0 ] && [ -e /dev/stdin ] ||
+    missing[posix]="no /dev/full, /dev/null, /dev/fd or /dev/stdin"
+mkfifo "$root/probe" 2>/dev/null && rm "$root/probe" || missing[fifo]="no FIFOs"
+command -v prlimit >/dev/null || missing[prlimit]="no prlimit"
+if [ "$(id -u)" != 0 ]; then
+    missing[loop]="loop devices need root"
+elif ! truncate -s 4096 "$root/probe" || ! probe=$(losetup -f --show "$root/probe" 2>/dev/null); then
+    missing[loop]="losetup cannot attach a loop device here"
+else
+    losetup -d "$probe"
+fi
+if [ ! -f "${E2E_FAULT_LIBRARY:-}" ]; then
+    missing[fault]="no fault-injection library in E2E_FAULT_LIBRARY"
+elif [ "${#emulator[@]}" != 0 ]; then
+    missing[fault]="fault injection needs a native program"
+fi
+
+if [ -n "$windows" ]; then
+    for requirement in posix fifo prlimit loop fault; do
+        missing[$requirement]="no meaning on Windows"
+    done
+    requirement=""
+fi
+
+# needs REQUIREMENT: the cases below need it, up to the next needs line ("needs" alone: none).
+needs() { requirement=${1:-}; }
+
+# check NAME STATUS INPUT COMMAND STDOUT STDERR OUTFILE
 # COMMAND runs in the case's directory, which holds the file "in" made from INPUT, and "out"
 # holding "old\n" (so untouched and truncated files are told apart). OUTFILE "-" means
 # "out" must not exist, and the case starts without it; "*" leaves "out" to the command's
-# own check. INPUT, STDOUT, STDERR and OUTFILE are printf %b strings. Whatever the case,
-# "in" must come out unchanged.
-t() {
-    local name=$1 status=$2 input=$3 cmd=$4 stdout=$5 stderr=$6 outfile=$7 w=$root/case
-    if [ -n "$windows" ] && [[ "|$posix_only|" == *"|$name|"* ]]; then
-        skip=$((skip + 1))
-        echo "SKIP: $name: no meaning on Windows"
+# own check. INPUT, STDOUT, STDERR and OUTFILE are printf %b strings.
+check() {
+    local name=$1 status=$2 input=$3 command=$4 stdout=$5 stderr=$6 outfile=$7 dir=$root/case
+    if [ -n "$requirement" ] && [ -n "${missing[$requirement]:-}" ]; then
+        skipped=$((skipped + 1))
+        echo "skipped: $name (${missing[$requirement]})"
         return
     fi
-    rm -rf "$w" && mkdir "$w" && cd "$w" || exit 2
+    rm -rf "$dir" "$root"/expected.* "$root"/actual.* && mkdir "$dir" && cd "$dir" || exit 2
     printf '%b' "$input" >in
     [ "$outfile" = - ] || printf 'old\n' >out
-    eval "$cmd" >"$root/stdout" 2>"$root/stderr"
-    local got=$? why=""
-    [ "$got" = "$status" ] || why+=" status $got, not $status;"
-    cmp -s "$root/stdout" <(console "$stdout") || why+=" stdout [$(cat -A "$root/stdout")];"
-    cmp -s "$root/stderr" <(console "$stderr") || why+=" stderr [$(cat -A "$root/stderr")];"
-    if [ "$outfile" = - ]; then
-        [ ! -e out ] || why+=" out exists;"
-    elif [ "$outfile" != '*' ]; then
-        cmp -s out <(printf '%b' "$outfile") || why+=" out [$(cat -A out 2>&1)];"
+    eval "$command" >"$root/actual.stdout" 2>"$root/actual.stderr"
+    echo $? >"$root/actual.status"
+    release
+    echo "$status" >"$root/expected.status"
+    console "$stdout" >"$root/expected.stdout"
+    console "$stderr" >"$root/expected.stderr"
+    if [ "$outfile" != '*' ]; then
+        [ "$outfile" = - ] && echo "(no file)" >"$root/expected.out" || printf '%b' "$outfile" >"$root/expected.out"
+        [ -e out ] && cat out >"$root/actual.out" || echo "(no file)" >"$root/actual.out"
     fi
-    cmp -s in <(printf '%b' "$input") || why+=" input changed;"
+    printf '%b' "$input" >"$root/expected.in"
+    cat in >"$root/actual.in"
     cd "$root" || exit 2
-    if [ -z "$why" ]; then
-        pass=$((pass + 1))
-    else
-        fail=$((fail + 1))
-        echo "FAIL: $name:$why"
+    local part differ=()
+    for part in status stdout stderr out in; do
+        [ ! -e "expected.$part" ] || cmp -s "expected.$part" "actual.$part" || differ+=("$part")
+    done
+    if [ "${#differ[@]}" = 0 ]; then
+        passed=$((passed + 1))
+        return
     fi
+    failed=$((failed + 1))
+    echo "FAIL: $name (${differ[*]} differ)"
+    for part in "${differ[@]}"; do
+        diff -u --label "expected $part" --label "actual $part" <(cat -A "expected.$part") <(cat -A "actual.$part")
+    done
 }
+
+# console TEXT: a printf %b string as the program's console shows it.
+console() { if [ -n "$windows" ]; then printf '%b' "$1" | sed 's/$/\r/'; else printf '%b' "$1"; fi; }
+
+# Fixtures, each set up by a case's command and undone by release after it.
+# feed FIFO: a FIFO that delivers "in" to whoever opens it for reading.
+feed() { mkfifo "$1" && { cat in >"$1" & } && feeders+=($!); }
+# drain FIFO: a FIFO whose contents end up in "out".
+drain() { mkfifo "$1" && { cat "$1" >out & }; }
+# loop NAME: "in" attached to a loop device, reached through the symbolic link NAME.
+loop() { local device && device=$(losetup -f --show in) && devices+=("$device") && ln -s "$device" "$1"; }
+# twin NAME DEVICE: a second device node for the block device DEVICE.
+twin() { mknod "$1" b "0x$(stat -Lc %t "$2")" "0x$(stat -Lc %T "$2")"; }
+# A feeder nobody read from is stopped; everything else is waited for.
+release() {
+    [ "${#feeders[@]}" = 0 ] || kill "${feeders[@]}" 2>/dev/null
+    wait
+    [ "${#devices[@]}" = 0 ] || losetup -d "${devices[@]}"
+    feeders=() devices=()
+}
+
+# Runners, each wrapped around a command and passing on its exit status.
+# together COMMAND...: standard output and standard error into one log, shown as output.
+together() { "$@" >log 2>&1; local status=$?; cat log; return $status; }
+# through_pipe COMMAND...: descriptor 3 is a pipe that ends in "out".
+through_pipe() { { "$@" 3>&1 >&4 | cat >out; return "${PIPESTATUS[0]}"; } 4>&1; }
+# from_endless_zeros COMMAND...: 4 MiB of zeros on standard input; the command must stop
+# reading them (their writer dies of SIGPIPE) as soon as it fails.
+from_endless_zeros() {
+    head -c 4194304 /dev/zero | "$@"
+    local status=("${PIPESTATUS[@]}")
+    [ "${status[0]}" = 141 ] || echo "read on after the failure"
+    return "${status[1]}"
+}
+# size_limited BYTES COMMAND...: the command run once freely, its output kept as "full",
+# then under a file size limit; what reached "out" must be exactly the beginning of "full".
+size_limited() {
+    local limit=$1 status
+    shift
+    "$@" >/dev/null && mv out full && (trap "" XFSZ && prlimit --fsize="$limit" "$@")
+    status=$?
+    [ "$(wc -c <out)" = "$limit" ] && head -c "$limit" full | cmp -s - out || echo "out is not the beginning of the full conversion"
+    return $status
+}
+# copies N FILE: FILE made of N copies of "in".
+copies() { local i && for ((i = 0; i < $1; i++)); do cat in; done >"$2"; }
+# fail_read FILE BYTES COMMAND...: the command's read of FILE past BYTES fails, once.
+fail_read() { FAULT_FILE=$1 FAULT_READ_AFTER=$2 with_faults "${@:3}"; }
+# fail_close FILE COMMAND...: closing FILE fails after closing it.
+fail_close() { FAULT_FILE=$1 FAULT_CLOSE=1 with_faults "${@:2}"; }
+with_faults() { LD_PRELOAD=$E2E_FAULT_LIBRARY ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "$@"; }
 
 # bytes FIRST COUNT: printf escapes for COUNT consecutive byte values.
 bytes() {
     local i
     for ((i = $1; i < $1 + $2; i++)); do printf '\\x%02x' $((i & 255)); done
 }
-say() { printf 'Setting the number of data bytes per record to %s\\n' "$1"; }
-at() { printf 'Setting start address to 0x%s\\n' "$1"; }
-T='S804000000fb\r\n'
-program=$P
-[ -z "$windows" ] || program="Z:${P//\//\\\\}" # a printf %b string: \\ for each \
-usage="Incorrect number of arguments.\nusage:  $program <#bytes/record> <start addr in hex> <infile> <outfile>\nInput file is raw binary data.  Output file will be S-record format.\n"
-fault='ERROR:  Problem writing exo file.\n'
-s16="$(say 16)$(at 000000)"
-s16_8000="$(say 16)$(at 008000)"
-L0='S214000000000102030405060708090a0b0c0d0e0f73\r\n' # bytes 0 to 15 at 0
-L40='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\nS20c008020202122232425262737\r\n'
+count_setting() { printf 'Setting the number of data bytes per record to %s\\n' "$1"; }
+address_setting() { printf 'Setting start address to 0x%s\\n' "$1"; }
+settings_16_at_0="$(count_setting 16)$(address_setting 000000)"
+settings_16_at_8000="$(count_setting 16)$(address_setting 008000)"
+terminator='S804000000fb\r\n'
+bytes_0_to_15_at_0='S214000000000102030405060708090a0b0c0d0e0f73\r\n'
+forty_bytes_at_8000='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\nS20c008020202122232425262737\r\n'
+thirty_two_bytes_at_8000='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\n'
+shown_program=$program
+[ -z "$windows" ] || shown_program="Z:${program//\//\\\\}" # a printf %b string: \\ for each \
+usage="Incorrect number of arguments.\nusage:  $shown_program <#bytes/record> <start addr in hex> <infile> <outfile>\nInput file is raw binary data.  Output file will be S-record format.\n"
+problem='ERROR:  Problem writing exo file.\n'
+too_many="ERROR:  Can't have 17 bytes per record.\n"
+disk_full="ERROR:  Can't write file '/dev/full': No space left on device.\n"
+io_error_on_out="ERROR:  Can't write file 'out': Input/output error.\n"
+io_error_on_in="ERROR:  Can't read file 'in': Input/output error.\n"
+kilobyte="$(bytes 0 256)$(bytes 0 256)$(bytes 0 256)$(bytes 0 256)"
 
-t "no arguments" 255 '' '$M' '' "$usage" 'old\n'
-t "three arguments" 255 '' '$M 16 0 in' '' "$usage" 'old\n'
-t "five arguments" 255 '' '$M 16 0 in out x' '' "$usage" 'old\n'
-t "forty bytes at 8000" 0 "$(bytes 0 40)" '$M 16 8000 in out' "$s16_8000" '' "$L40$T"
-t "empty input" 0 '' '$M 16 0 in out' "$s16" '' "$T"
-t "empty input, address unchecked" 0 '' '$M 16 1000000 in out' "$(say 16)$(at 1000000)" '' "$T"
-t "full lines only" 0 "$(bytes 0 32)" '$M 16 10 in out' "$(say 16)$(at 000010)" '' \
-    'S214000010000102030405060708090a0b0c0d0e0f63\r\nS214000020101112131415161718191a1b1c1d1e1f53\r\n'"$T"
-t "shorter than a record" 0 "$(bytes 0 3)" '$M 16 0 in out' "$s16" '' "S207000000000102f5\r\n$T"
-t "eight per record" 0 "$(bytes 0 10)" '$M 8 1a in out' "$(say 8)$(at 00001a)" '' \
-    "S20c00001a0001020304050607bd\r\nS2060000220809c6\r\n$T"
-t "count with trailing junk" 0 "$(bytes 0 10)" '$M 8xyz 1azz in out' "$(say 8)$(at 00001a)" '' \
-    "S20c00001a0001020304050607bd\r\nS2060000220809c6\r\n$T"
-t "address with 0x prefix" 0 "$(bytes 0 16)" '$M 16 0x0 in out' "$s16" '' "$L0$T"
-t "white space before numbers" 0 "$(bytes 0 16)" '$M " +16" " 0" in out' "$s16" '' "$L0$T"
-t "line-end bytes are data" 0 '\x0d\x0a\x1a\x00' '$M 16 0 in out' "$s16" '' "S2080000000d0a1a00c6\r\n$T"
-t "32 per record, 16 bytes" 0 "$(bytes 0 16)" '$M 32 0 in out' "$(say 32)$(at 000000)" '' "$L0$T"
-t "17 per record, 20 bytes" 255 "$(bytes 0 20)" '$M 17 0 in out' "$(say 17)$(at 000000)" \
-    "ERROR:  Can't have 17 bytes per record.\n$fault" 'S2'
-t "0 per record" 255 "$(bytes 0 4)" '$M 0 0 in out' "$(say 0)" "ERROR:  Can't have 0 bytes per record.\n" -
-t "0x10 per record is 0" 255 "$(bytes 0 4)" '$M 0x10 0 in out' "$(say 0)" "ERROR:  Can't have 0 bytes per record.\n" -
-t "abc per record is 0" 255 "$(bytes 0 4)" '$M abc 0 in out' "$(say 0)" "ERROR:  Can't have 0 bytes per record.\n" -
-t "negative per record" 255 "$(bytes 0 4)" '$M -1 0 in out' "$(say -1)" 'ERROR:  Unable to allocate buffer.\n' -
-t "wrapped to negative" 255 "$(bytes 0 4)" '$M 4294967295 0 in out' "$(say -1)" 'ERROR:  Unable to allocate buffer.\n' -
+check "no arguments" 255 '' '$M' '' "$usage" 'old\n'
+check "three arguments" 255 '' '$M 16 0 in' '' "$usage" 'old\n'
+check "five arguments" 255 '' '$M 16 0 in out x' '' "$usage" 'old\n'
+check "forty bytes at 8000" 0 "$(bytes 0 40)" '$M 16 8000 in out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "empty input" 0 '' '$M 16 0 in out' "$settings_16_at_0" '' "$terminator"
+check "empty input, address unchecked" 0 '' '$M 16 1000000 in out' "$(count_setting 16)$(address_setting 1000000)" '' "$terminator"
+check "full lines only" 0 "$(bytes 0 32)" '$M 16 10 in out' "$(count_setting 16)$(address_setting 000010)" '' 'S214000010000102030405060708090a0b0c0d0e0f63\r\nS214000020101112131415161718191a1b1c1d1e1f53\r\n'"$terminator"
+check "shorter than a record" 0 "$(bytes 0 3)" '$M 16 0 in out' "$settings_16_at_0" '' "S207000000000102f5\r\n$terminator"
+check "eight per record" 0 "$(bytes 0 10)" '$M 8 1a in out' "$(count_setting 8)$(address_setting 00001a)" '' "S20c00001a0001020304050607bd\r\nS2060000220809c6\r\n$terminator"
+check "count with trailing junk" 0 "$(bytes 0 10)" '$M 8xyz 1azz in out' "$(count_setting 8)$(address_setting 00001a)" '' "S20c00001a0001020304050607bd\r\nS2060000220809c6\r\n$terminator"
+check "address with 0x prefix" 0 "$(bytes 0 16)" '$M 16 0x0 in out' "$settings_16_at_0" '' "$bytes_0_to_15_at_0$terminator"
+check "white space before numbers" 0 "$(bytes 0 16)" '$M " +16" " 0" in out' "$settings_16_at_0" '' "$bytes_0_to_15_at_0$terminator"
+check "line-end bytes are data" 0 '\x0d\x0a\x1a\x00' '$M 16 0 in out' "$settings_16_at_0" '' "S2080000000d0a1a00c6\r\n$terminator"
+check "32 per record, 16 bytes" 0 "$(bytes 0 16)" '$M 32 0 in out' "$(count_setting 32)$(address_setting 000000)" '' "$bytes_0_to_15_at_0$terminator"
+check "17 per record, 20 bytes" 255 "$(bytes 0 20)" '$M 17 0 in out' "$(count_setting 17)$(address_setting 000000)" "$too_many$problem" 'S2'
+check "0 per record" 255 "$(bytes 0 4)" '$M 0 0 in out' "$(count_setting 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+check "0x10 per record is 0" 255 "$(bytes 0 4)" '$M 0x10 0 in out' "$(count_setting 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+check "abc per record is 0" 255 "$(bytes 0 4)" '$M abc 0 in out' "$(count_setting 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+check "negative per record" 255 "$(bytes 0 4)" '$M -1 0 in out' "$(count_setting -1)" 'ERROR:  Unable to allocate buffer.\n' -
+check "wrapped to negative" 255 "$(bytes 0 4)" '$M 4294967295 0 in out' "$(count_setting -1)" 'ERROR:  Unable to allocate buffer.\n' -
 for a in zz x1a '' - + 0x 0xg '- 1'; do
-    t "address '$a'" 255 "$(bytes 0 4)" "\$M 16 '$a' in out" "$(say 16)" "ERROR:  Invalid start address '$a'.\n" -
+    check "address '$a'" 255 "$(bytes 0 4)" "\$M 16 '$a' in out" "$(count_setting 16)" "ERROR:  Invalid start address '$a'.\n" -
 done
-t "one byte at ffffff" 0 '\xab' '$M 16 ffffff in out' "$(say 16)$(at ffffff)" '' "S205ffffffab52\r\n$T"
-t "record ending at ffffff" 0 "$(bytes 0 16)" '$M 16 fffff0 in out' "$(say 16)$(at fffff0)" '' \
-    "S214fffff0000102030405060708090a0b0c0d0e0f85\r\n$T"
-t "record crossing ffffff" 255 "$(bytes 0 16)" '$M 16 fffff8 in out' "$(say 16)$(at fffff8)" \
-    "ERROR:  Address exceeded six byte maximum.\n$fault" 'S214'
-t "data running past ffffff" 255 "$(bytes 0 40)" '$M 16 fffff0 in out' "$(say 16)$(at fffff0)" \
-    "ERROR:  Address exceeded six byte maximum.\n$fault" 'S214fffff0000102030405060708090a0b0c0d0e0f85\r\nS214'
-t "missing input" 255 '' '$M 16 0 nothing out' "$s16" "ERROR:  Can't open file 'nothing' for reading.\n" -
-t "missing output directory" 255 '' '$M 16 0 in no/out' "$s16" "ERROR:  Can't open file 'no/out' for writing.\n" -
-t "same path" 255 "$(bytes 0 4)" '$M 16 0 in in' "$s16" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
-t "hard link" 255 "$(bytes 0 4)" 'ln -f in out && $M 16 0 in out' "$s16" \
-    "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
-t "symbolic link" 255 "$(bytes 0 4)" 'ln -sf in out && $M 16 0 in out' "$s16" \
-    "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
-t "directory as input" 255 '' 'mkdir d && $M 16 0 d out' "$s16" "ERROR:  Can't read file 'd': Is a directory.\n" ''
-t "disk full" 255 "$(bytes 0 40)" '$M 16 0 in /dev/full' "$s16" \
-    "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
-# Reading stops at the first failed write: the writer of a 4 MiB pipe is cut off (SIGPIPE).
-t "disk full, stops early" 255 '' \
-    'head -c 4194304 /dev/zero | $M 16 0 /dev/stdin /dev/full; p=("${PIPESTATUS[@]}"); [ "${p[0]}" = 141 ] || echo late; (exit "${p[1]}")' \
-    "$s16" "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
-t "disk full, terminator only" 255 '' '$M 16 0 in /dev/full' "$s16" \
-    "ERROR:  Can't write file '/dev/full': No space left on device.\n$fault" 'old\n'
-# The file size limit cuts the output mid-block: what reached the file must be the exact
-# beginning of the full conversion.
-t "file size limit" 255 "$(bytes 0 256)$(bytes 0 256)" \
-    'for i in $(seq 80); do cat in; done >big && $M 16 0 big full >/dev/null &&
-     (trap "" XFSZ; prlimit --fsize=10000 $M 16 0 big out); r=$?;
-     [ "$(wc -c <out)" = 10000 ] && head -c 10000 full | cmp -s - out || echo "not the beginning"; (exit $r)' \
-    "$s16" "ERROR:  Can't write file 'out': File too large.\n$fault" '*'
-t "input links to output" 255 "$(bytes 0 4)" 'ln -s out link && $M 16 0 link out' "$s16" \
-    "ERROR:  Output file 'out' is the input file.\n" 'old\n'
-t "input hard link of output" 255 "$(bytes 0 4)" 'ln out link && $M 16 0 link out' "$s16" \
-    "ERROR:  Output file 'out' is the input file.\n" 'old\n'
-t "fifo as input" 0 "$(bytes 0 40)" 'mkfifo f && { cat in >f & } && $M 16 8000 f out; r=$?; wait; (exit $r)' \
-    "$s16_8000" '' "$L40$T"
-t "fifo as output" 0 "$(bytes 0 40)" 'mkfifo f && { cat f >out & } && $M 16 8000 in f; r=$?; wait; (exit $r)' \
-    "$s16_8000" '' "$L40$T"
-t "stdin redirected" 0 "$(bytes 0 40)" '$M 16 8000 /dev/stdin out <in' "$s16_8000" '' "$L40$T"
-t "pipe as input" 0 "$(bytes 0 40)" 'cat in | $M 16 8000 /dev/stdin out' "$s16_8000" '' "$L40$T"
-t "pipe as output" 0 "$(bytes 0 40)" \
-    '{ (set -o pipefail; $M 16 8000 in /dev/fd/3 3>&1 >&4 | cat >out); } 4>&1' "$s16_8000" '' "$L40$T"
+check "one byte at ffffff" 0 '\xab' '$M 16 ffffff in out' "$(count_setting 16)$(address_setting ffffff)" '' "S205ffffffab52\r\n$terminator"
+check "record ending at ffffff" 0 "$(bytes 0 16)" '$M 16 fffff0 in out' "$(count_setting 16)$(address_setting fffff0)" '' "S214fffff0000102030405060708090a0b0c0d0e0f85\r\n$terminator"
+check "record crossing ffffff" 255 "$(bytes 0 16)" '$M 16 fffff8 in out' "$(count_setting 16)$(address_setting fffff8)" "ERROR:  Address exceeded six byte maximum.\n$problem" 'S214'
+check "data running past ffffff" 255 "$(bytes 0 40)" '$M 16 fffff0 in out' "$(count_setting 16)$(address_setting fffff0)" "ERROR:  Address exceeded six byte maximum.\n$problem" 'S214fffff0000102030405060708090a0b0c0d0e0f85\r\nS214'
+check "missing input" 255 '' '$M 16 0 nothing out' "$settings_16_at_0" "ERROR:  Can't open file 'nothing' for reading.\n" -
+check "missing output directory" 255 '' '$M 16 0 in no/out' "$settings_16_at_0" "ERROR:  Can't open file 'no/out' for writing.\n" -
+check "same path" 255 "$(bytes 0 4)" '$M 16 0 in in' "$settings_16_at_0" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
+check "hard link" 255 "$(bytes 0 4)" 'ln -f in out && $M 16 0 in out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
+check "symbolic link" 255 "$(bytes 0 4)" 'ln -sf in out && $M 16 0 in out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
+check "input links to output" 255 "$(bytes 0 4)" 'ln -s out link && $M 16 0 link out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" 'old\n'
+check "input hard link of output" 255 "$(bytes 0 4)" 'ln out link && $M 16 0 link out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" 'old\n'
+# Names that a Windows build could get wrong: spaces, characters beyond the legacy code
+# page, a hard link by such a name; and the shipped sample, byte for byte.
+check "paths with spaces" 0 "$(bytes 0 40)" 'mkdir "a dir" && cp in "a dir/in file" && $M 16 8000 "a dir/in file" "a dir/out file" && mv "a dir/out file" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "non-ASCII paths" 0 "$(bytes 0 40)" 'cp in é.bin && $M 16 8000 é.bin ж.srec && mv ж.srec out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "non-ASCII hard link" 255 "$(bytes 0 4)" 'ln in ж && $M 16 0 in ж' "$settings_16_at_0" "ERROR:  Output file 'ж' is the input file.\n" 'old\n'
+check "the sample, byte for byte" 0 '' '$M 16 8000 "$examples/sample.bin" out && cmp out "$examples/sample.srec"' "$settings_16_at_8000" '' '*'
+check "messages after settings in one log" 255 "$(bytes 0 20)" 'together $M 17 0 in out' "$(count_setting 17)$(address_setting 000000)$too_many$problem" '' 'S2'
+check "open error after settings in one log" 255 '' 'together $M 16 0 nothing out' "${settings_16_at_0}ERROR:  Can't open file 'nothing' for reading.\n" '' -
 
-# Paths and bytes that a Windows build could get wrong: spaces, characters beyond the
-# legacy code page, hard links, and text-mode line ends.
-t "paths with spaces" 0 "$(bytes 0 40)" \
-    'mkdir "a dir" && mv in "a dir/in file" && $M 16 8000 "a dir/in file" "a dir/out file" &&
-     mv "a dir/in file" in && mv "a dir/out file" out' "$s16_8000" '' "$L40$T"
-t "non-ASCII paths" 0 "$(bytes 0 40)" \
-    'mv in é.bin && $M 16 8000 é.bin ж.srec; r=$?; mv é.bin in; mv ж.srec out; (exit $r)' \
-    "$s16_8000" '' "$L40$T"
-t "non-ASCII same file" 255 "$(bytes 0 4)" 'ln in ж && $M 16 0 in ж' "$s16" \
-    "ERROR:  Output file 'ж' is the input file.\n" 'old\n'
-t "the sample, byte for byte" 0 '' \
-    '$M 16 8000 "$examples/sample.bin" out && cmp out "$examples/sample.srec"' "$s16_8000" '' '*'
+needs posix
+check "directory as input" 255 '' 'mkdir d && $M 16 0 d out' "$settings_16_at_0" "ERROR:  Can't read file 'd': Is a directory.\n" ''
+check "disk full" 255 "$(bytes 0 40)" '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
+check "disk full, terminator only" 255 '' '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
+check "disk full, stops early" 255 '' 'from_endless_zeros $M 16 0 /dev/stdin /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
+check "disk full after a bad record" 255 "$(bytes 0 20)" '$M 17 0 in /dev/full' "$(count_setting 17)$(address_setting 000000)" "$too_many$disk_full$problem" 'old\n'
+check "disk full after an address overflow" 255 "$(bytes 0 40)" '$M 16 fffff0 in /dev/full' "$(count_setting 16)$(address_setting fffff0)" "ERROR:  Address exceeded six byte maximum.\n$disk_full$problem" 'old\n'
+check "stdin redirected" 0 "$(bytes 0 40)" '$M 16 8000 /dev/stdin out <in' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "pipe as input" 0 "$(bytes 0 40)" 'cat in | $M 16 8000 /dev/stdin out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "pipe as output" 0 "$(bytes 0 40)" 'through_pipe $M 16 8000 in /dev/fd/3' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "null device twice" 0 "$(bytes 0 40)" '$M 16 8000 /dev/null /dev/null' "$settings_16_at_8000" '' 'old\n'
+check "input by descriptor is the output" 255 "$(bytes 0 4)" '$M 16 0 /dev/fd/3 in 3<in' "$settings_16_at_0" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
+check "output by descriptor is the input" 255 "$(bytes 0 4)" '$M 16 0 in /dev/fd/3 3<in' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
+check "stdin closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "stdout closed" 0 "$(bytes 0 40)" '$M 16 8000 in out >&-' '' '' "$forty_bytes_at_8000$terminator"
+check "stderr closed" 0 "$(bytes 0 40)" '$M 16 8000 in out 2>&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "stdin and stdout closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&- >&-' '' '' "$forty_bytes_at_8000$terminator"
+check "stdin and stderr closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&- 2>&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "stdout and stderr closed" 0 "$(bytes 0 40)" '$M 16 8000 in out >&- 2>&-' '' '' "$forty_bytes_at_8000$terminator"
+check "all three closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&- >&- 2>&-' '' '' "$forty_bytes_at_8000$terminator"
+check "bad record, stdin closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&-' "$(count_setting 17)$(address_setting 000000)" "$too_many$problem" 'S2'
+check "bad record, stdout closed" 255 "$(bytes 0 20)" '$M 17 0 in out >&-' '' "$too_many$problem" 'S2'
+check "bad record, stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out 2>&-' "$(count_setting 17)$(address_setting 000000)" '' 'S2'
+check "bad record, stdin and stdout closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&- >&-' '' "$too_many$problem" 'S2'
+check "bad record, stdin and stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&- 2>&-' "$(count_setting 17)$(address_setting 000000)" '' 'S2'
+check "bad record, stdout and stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out >&- 2>&-' '' '' 'S2'
+check "bad record, all three closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&- >&- 2>&-' '' '' 'S2'
+check "usage, all three closed" 255 '' '$M <&- >&- 2>&-' '' '' 'old\n'
 
-echo "$pass passed, $fail failed, $skip skipped"
-[ "$fail" = 0 ]
+needs fifo
+check "fifo as input" 0 "$(bytes 0 40)" 'feed f && $M 16 8000 f out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "fifo as output" 0 "$(bytes 0 40)" 'drain f && $M 16 8000 in f' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "fifo twice" 255 "$(bytes 0 4)" 'feed f && $M 16 0 f f' "$settings_16_at_0" "ERROR:  Output file 'f' is the input file.\n" 'old\n'
+check "fifo and a symbolic link to it" 255 "$(bytes 0 4)" 'feed f && ln -s f link && $M 16 0 f link' "$settings_16_at_0" "ERROR:  Output file 'link' is the input file.\n" 'old\n'
+check "fifo and its descriptor" 255 "$(bytes 0 4)" 'feed f && $M 16 0 f /dev/fd/3 3<>f' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
+
+needs loop
+check "block device twice" 255 "$kilobyte" 'loop disk && $M 16 0 disk disk' "$settings_16_at_0" "ERROR:  Output file 'disk' is the input file.\n" 'old\n'
+check "block device and a second node" 255 "$kilobyte" 'loop disk && twin node disk && $M 16 0 disk node' "$settings_16_at_0" "ERROR:  Output file 'node' is the input file.\n" 'old\n'
+check "block device and its descriptor" 255 "$kilobyte" 'loop disk && $M 16 0 disk /dev/fd/3 3<disk' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
+
+needs prlimit
+check "file size limit, first block" 255 "$(bytes 0 256)$(bytes 0 256)" 'copies 80 big && size_limited 10000 $M 16 0 big out' "$settings_16_at_0" "ERROR:  Can't write file 'out': File too large.\n$problem" '*'
+check "file size limit, second block" 255 "$(bytes 0 256)$(bytes 0 256)" 'copies 400 big && size_limited 300000 $M 16 0 big out' "$settings_16_at_0" "ERROR:  Can't write file 'out': File too large.\n$problem" '*'
+
+needs fault
+check "closing the output fails" 255 "$(bytes 0 40)" 'fail_close out $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_out$problem" "$forty_bytes_at_8000$terminator"
+check "closing the output fails after a bad record" 255 "$(bytes 0 20)" 'fail_close out $M 17 0 in out' "$(count_setting 17)$(address_setting 000000)" "$too_many$io_error_on_out$problem" 'S2'
+check "closing the output fails after a read error" 255 "$(bytes 0 40)" 'mkdir d && fail_close out $M 16 0 d out' "$settings_16_at_0" "ERROR:  Can't read file 'd': Is a directory.\n$io_error_on_out$problem" ''
+check "closing the input fails" 0 "$(bytes 0 40)" 'fail_close in $M 16 8000 in out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "read fails at the start" 255 "$(bytes 0 40)" 'fail_read in 0 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" ''
+check "read fails after two whole chunks" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
+check "read fails inside the third chunk" 255 "$(bytes 0 40)" 'fail_read in 36 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
+check "read fails once, not tried again" 255 "$(bytes 0 64)" 'fail_read in 32 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
+check "read fails once, stdin closed" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out <&-' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
+needs
+
+if [ $((passed + failed)) = 0 ]; then
+    echo "nothing could run here"
+    echo "0 passed, 0 failed, $skipped skipped"
+    exit 77
+fi
+summary="$passed passed, $failed failed"
+[ "$skipped" = 0 ] || summary+=", $skipped skipped"
+echo "$summary"
+[ "$failed" = 0 ]
