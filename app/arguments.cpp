@@ -1,5 +1,7 @@
 #include "arguments.h"
 
+namespace mksrec {
+
 namespace {
 
 // The six characters isspace() accepts in the C locale; the locale must not change what a
@@ -67,3 +69,5 @@ std::optional<std::uint32_t> parseHex(const char* text) {
     }
     return value;
 }
+
+} // namespace mksrec

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace mksrec {
+
 namespace {
 constexpr std::size_t preferredBlock = std::size_t{64} * 1024;
 
@@ -98,3 +100,5 @@ void LineWriter::write(std::size_t size) {
         writeError = lastError();
     }
 }
+
+} // namespace mksrec

@@ -9,6 +9,8 @@
 
 #include "srecord.h"
 
+namespace mksrec {
+
 // How one step of the conversion went. The reader answers Ok, End or ReadFailed; the
 // writer Ok, BadRecord or WriteFailed. Anything but Ok and End ends the run.
 enum class Status { Ok, End, BadRecord, ReadFailed, WriteFailed };
@@ -118,5 +120,7 @@ class LineWriter {
     std::size_t used = 0;
     int writeError = 0;
 };
+
+} // namespace mksrec
 
 #endif

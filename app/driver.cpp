@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace mksrec {
+
 namespace {
 
 void usage(const char* program) {
@@ -121,3 +123,5 @@ int mksrecMain(int argc, char* argv[]) {
     }
     return finish(convert(record, reader, writer), reader, writer);
 }
+
+} // namespace mksrec

@@ -1,13 +1,22 @@
 #include "files.h"
 
 #ifdef _WIN32
-
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace mksrec {
+
+#ifdef _WIN32
 
 namespace {
 
@@ -41,11 +50,6 @@ bool isInputFile(std::FILE*, const char* inPath, const char* outPath) {
 
 #else
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 bool openStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
         // open() takes the lowest free number, which is fd itself: every one below it is
@@ -74,3 +78,5 @@ bool isInputFile(std::FILE* in, const char* /*inPath*/, const char* outPath) {
 }
 
 #endif
+
+} // namespace mksrec

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+namespace mksrec {
+
 // What the driver asks the operating system about its files before it writes a byte.
 
 // Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that the input
@@ -16,5 +18,7 @@ bool openStandardDescriptors();
 // block device). Character devices and sockets read and write independent streams, so
 // naming one twice destroys nothing.
 bool isInputFile(std::FILE* in, const char* inPath, const char* outPath);
+
+} // namespace mksrec
 
 #endif

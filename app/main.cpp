@@ -4,5 +4,5 @@
 #include "driver.h"
 
 int main(int argc, char* argv[]) {
-    return mksrecMain(argc, argv);
+    return mksrec::mksrecMain(argc, argv);
 }

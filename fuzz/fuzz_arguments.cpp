@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace mksrec;
+
 namespace {
 
 bool isSpace(char c) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using namespace mksrec;
+
 namespace {
 
 unsigned hexDigit(char c) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace mksrec;
+
 namespace {
 
 std::string hex(const char* format, unsigned value) {

@@ -24,7 +24,7 @@
 #define MKSREC_ENCODE_NEON 1
 #endif
 
-namespace encoding {
+namespace mksrec::encoding {
 
 constexpr std::uint32_t maxDataBytes = 16;
 // Kind, a terminator's count of up to eight digits, address, data, checksum, CR LF.
@@ -289,6 +289,6 @@ inline std::uint32_t encode(Line& line, std::uint32_t address, const std::uint8_
 #endif
 }
 
-} // namespace encoding
+} // namespace mksrec::encoding
 
 #endif

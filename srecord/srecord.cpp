@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace mksrec {
+
 namespace {
 
 using encoding::putByte;
@@ -95,3 +97,5 @@ SRecord::Formatted SRecord::formatOther(Line& line) {
     *p++ = '\n';
     return {0, length()};
 }
+
+} // namespace mksrec

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace mksrec {
+
 // Record kinds this writer knows. Data is written as "S2" (three-byte address) and
 // Terminator as "S8", the end record that belongs to a file of S2 records.
 enum RecordType : std::int32_t { Data = 0, Terminator = 1 };
@@ -80,5 +82,7 @@ class SRecord {
     std::uint32_t checksum = 0; // meaningful only after computeChecksum() has succeeded
     const std::uint8_t* data = nullptr;
 };
+
+} // namespace mksrec
 
 #endif

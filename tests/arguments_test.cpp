@@ -4,6 +4,8 @@
 
 #include <climits>
 
+using namespace mksrec;
+
 namespace {
 
 TEST(ParseDecimal, Table) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace mksrec;
+
 namespace {
 
 // glibc's custom streams stand in for a pipe and a failing disk; elsewhere the comparison

@@ -6,6 +6,8 @@
 
 #include <string>
 
+using namespace mksrec;
+
 namespace {
 
 // execve() allows an empty argument vector; the usage text then needs a name of its own

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace mksrec;
+
 namespace {
 
 std::string expectedLine(std::uint32_t address, const std::uint8_t* data, std::uint32_t count,
