@@ -69,9 +69,10 @@ Chunks blockReads(Source source, std::int32_t chunkSize) {
     Chunks result;
     const std::uint8_t* chunk = nullptr;
     std::size_t size = 0;
-    Status status = Status::Ok;
-    while ((status = reader.next(chunk, size)) == Status::Ok) {
+    Status status = reader.next(chunk, size);
+    while (status == Status::Ok) {
         result.chunks.emplace_back(reinterpret_cast<const char*>(chunk), size);
+        status = reader.next(chunk, size);
     }
     EXPECT_EQ(size, 0u);
     result.failed = status == Status::ReadFailed && reader.error() == EIO;
