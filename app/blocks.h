@@ -20,9 +20,17 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The input read a block at a time and handed out in chunks of the requested size: the
-// same chunks as one fread() of that size per record would deliver, for a fraction of the
-// calls. A block holds whole chunks only, so no chunk straddles two reads.
+// Consecutive chunks of input: `size` bytes at `data`, one chunk every `chunkSize` bytes,
+// the last one shorter where the input ends inside it.
+struct Chunks {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t chunkSize = 0;
+};
+
+// The input read a block at a time and handed out as runs of chunks of the requested size:
+// the same chunks as one fread() of that size per record would deliver, for a fraction of
+// the calls. A block holds whole chunks only, so no chunk straddles two reads.
 class ChunkReader {
   public:
     // Empty (check valid()) when a negative size or a failed allocation leaves no buffer.
@@ -36,21 +44,9 @@ class ChunkReader {
     std::FILE* stream() const { return in.get(); }
     const char* path() const { return name; }
 
-    // Ok with the next chunk, which stays valid until the next call; End at the end of the
-    // input; ReadFailed once every chunk that was whole before a failed read is out.
-    // Inline, as it runs once per record.
-    Status next(const std::uint8_t*& chunk, std::size_t& size) {
-        if (position == filled && !lastBlock) {
-            refill();
-        }
-        size = filled - position < chunkSize ? filled - position : chunkSize;
-        if (size == 0) {
-            return readError != 0 ? Status::ReadFailed : Status::End;
-        }
-        chunk = block.get() + position;
-        position += size;
-        return Status::Ok;
-    }
+    // Ok with the next block's chunks, which stay valid until the next call; End at the end
+    // of the input; ReadFailed once every chunk that was whole before a failed read is out.
+    Status next(Chunks& chunks);
     // errno's value at the failed read.
     int error() const { return readError; }
     // Nothing read can be lost by closing, so the result does not matter.
@@ -64,8 +60,6 @@ class ChunkReader {
     std::size_t chunkSize = 0;
     std::size_t blockSize = 0;
     std::unique_ptr<std::uint8_t[]> block;
-    std::size_t filled = 0;   // bytes of the block that hold input
-    std::size_t position = 0; // start of the next chunk in the block
     bool lastBlock = false;
     int readError = 0; // the failed read, not reported before the chunks ahead of it
 };
@@ -90,7 +84,7 @@ class LineWriter {
     // Adds the record's line. BadRecord when the record refused itself (it has said why;
     // the beginning of its line is kept, as a record writing to the file itself would
     // leave it); WriteFailed when a block did not go out; Ok otherwise.
-    // Inline, as it runs once per record.
+    // Inline, as it runs once per record where a run cannot be formatted at once.
     Status put(SRecord& record) {
         // The line is formatted in place: a copy would cost a stall per line, as its wide
         // loads cannot take the encoder's stores still in flight. The block always has a
@@ -105,6 +99,10 @@ class LineWriter {
         }
         return writeError == 0 ? Status::Ok : Status::WriteFailed;
     }
+    // Adds a data line per chunk, the record at the first chunk's address and moved past
+    // every chunk put; the same lines and statuses as put() for each chunk in turn, up to
+    // the first that is not Ok.
+    Status put(SRecord& record, const Chunks& chunks);
     // Writes out the rest and closes the stream; false when this or any earlier write
     // failed, the first failure's errno in error().
     bool close();

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if !defined(MKSREC_PORTABLE) && (defined(__SSE2__) || defined(_M_X64))
 #include <emmintrin.h>
@@ -64,9 +65,8 @@ inline void putTail(char* p, std::uint32_t sum) {
 
 // Any target: one table lookup per byte, the checksum summed in the same loop. Requires
 // count in 1..16, address at most 0xFFFFFF; returns the checksum.
-inline std::uint32_t encodePortable(Line& line, std::uint32_t address, const std::uint8_t* data,
+inline std::uint32_t encodePortable(char* p, std::uint32_t address, const std::uint8_t* data,
                                     std::uint32_t count) {
-    char* p = line.data();
     p[0] = 'S';
     p[1] = '2';
     p = putByte(p + 2, count + 4);
@@ -183,9 +183,8 @@ inline void putDigits(char* p, __m128i bytes, bool both) {
     }
 }
 
-inline std::uint32_t encodeVector(Line& line, std::uint32_t address, const std::uint8_t* data,
+inline std::uint32_t encodeVector(char* p, std::uint32_t address, const std::uint8_t* data,
                                   std::uint32_t count) {
-    char* p = line.data();
     p[0] = 'S';
     p[1] = '2';
     if (count <= 4) {
@@ -239,9 +238,8 @@ inline void putDigits(char* p, uint8x16_t bytes, bool both) {
     }
 }
 
-inline std::uint32_t encodeVector(Line& line, std::uint32_t address, const std::uint8_t* data,
+inline std::uint32_t encodeVector(char* p, std::uint32_t address, const std::uint8_t* data,
                                   std::uint32_t count) {
-    char* p = line.data();
     p[0] = 'S';
     p[1] = '2';
     if (count <= 4) {
@@ -279,14 +277,49 @@ constexpr bool haveVector = true;
 constexpr bool haveVector = false;
 #endif
 
-// The encoder this build uses.
+// The encoder this build uses, at p, which has room for maxLineLength characters.
+inline std::uint32_t encodeAt(char* p, std::uint32_t address, const std::uint8_t* data,
+                              std::uint32_t count) {
+#if defined(MKSREC_ENCODE_SSE2) || defined(MKSREC_ENCODE_NEON)
+    return encodeVector(p, address, data, count);
+#else
+    return encodePortable(p, address, data, count);
+#endif
+}
+
 inline std::uint32_t encode(Line& line, std::uint32_t address, const std::uint8_t* data,
                             std::uint32_t count) {
-#if defined(MKSREC_ENCODE_SSE2) || defined(MKSREC_ENCODE_NEON)
-    return encodeVector(line, address, data, count);
-#else
-    return encodePortable(line, address, data, count);
-#endif
+    return encodeAt(line.data(), address, data, count);
+}
+
+// `lines` lines of Count bytes each, back to back from p: the first with the bytes at
+// `data` at `address`, each next one with the bytes and at the address right behind the
+// one before. A constant count lets the compiler drop the encoder's tests of it.
+template <std::uint32_t Count>
+std::uint32_t encodeLinesOf(char* p, std::uint32_t address, const std::uint8_t* data,
+                            std::size_t lines) {
+    std::uint32_t checksum = 0;
+    for (std::size_t i = 0; i < lines; ++i) {
+        checksum = encodeAt(p, address, data, Count);
+        p += dataLineLength(Count);
+        address += Count;
+        data += Count;
+    }
+    return checksum;
+}
+
+template <std::size_t... Counts> constexpr auto lineEncoders(std::index_sequence<Counts...>) {
+    using Encoder = std::uint32_t (*)(char*, std::uint32_t, const std::uint8_t*, std::size_t);
+    return std::array<Encoder, sizeof...(Counts)>{encodeLinesOf<Counts + 1>...};
+}
+
+// The lines of `lines` consecutive records of `count` (1 to 16) bytes each, the last of
+// them ending at or below 0xFFFFFF; the last line's checksum. Writes up to maxLineLength
+// characters from the last line's start.
+inline std::uint32_t encodeLines(char* p, std::uint32_t address, const std::uint8_t* data,
+                                 std::uint32_t count, std::size_t lines) {
+    static constexpr auto encoders = lineEncoders(std::make_index_sequence<maxDataBytes>());
+    return encoders[count - 1](p, address, data, lines);
 }
 
 } // namespace mksrec::encoding
