@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace mksrec {
 
@@ -21,7 +21,7 @@ ChunkReader::ChunkReader(std::int32_t size) {
     }
     chunkSize = static_cast<std::size_t>(size);
     blockSize = chunkSize >= preferredBlock ? chunkSize : preferredBlock / chunkSize * chunkSize;
-    block.reset(new (std::nothrow) std::uint8_t[blockSize]);
+    block.reset(static_cast<std::uint8_t*>(std::malloc(blockSize)));
 }
 
 bool ChunkReader::open(const char* path) {
@@ -62,7 +62,8 @@ Status ChunkReader::next(Chunks& chunks) {
     return Status::Ok;
 }
 
-LineWriter::LineWriter() : block(new (std::nothrow) char[blockSize + SRecord::maxLineLength]) {}
+LineWriter::LineWriter()
+    : block(static_cast<char*>(std::malloc(blockSize + SRecord::maxLineLength))) {}
 
 bool LineWriter::open(const char* path) {
     // Binary mode: the record supplies the CR LF itself, and a text stream would write its
