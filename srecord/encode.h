@@ -221,6 +221,44 @@ inline std::uint32_t encodeVector(char* p, std::uint32_t address, const std::uin
     return ~sum & 0xFF;
 }
 
+// Two lines of sixteen bytes, the usual record, one right behind the other from p: their
+// headers share one register, their data take one each, and their checksums are summed
+// together; a quarter fewer instructions than a line at a time. Returns the second
+// line's checksum.
+inline std::uint32_t encodePairOf16(char* p, std::uint32_t address, const std::uint8_t* data) {
+    constexpr std::size_t length = dataLineLength(maxDataBytes);
+    char* const q = p + length;
+    const std::uint64_t headers = headerBytes(address, maxDataBytes) |
+                                  std::uint64_t{headerBytes(address + maxDataBytes, maxDataBytes)}
+                                      << 32;
+    const __m128i header = _mm_set_epi64x(0, static_cast<long long>(headers));
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16));
+    // Both headers' digits go to the first line, the second's to be overwritten by data.
+    const __m128i lowNibble = _mm_set1_epi8(0x0F);
+    const __m128i headerDigits = digitsOf(_mm_unpacklo_epi8(
+        _mm_and_si128(_mm_srli_epi16(header, 4), lowNibble), _mm_and_si128(header, lowNibble)));
+    std::memcpy(p, "S2", 2);
+    std::memcpy(q, "S2", 2);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2), headerDigits);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 2),
+                     _mm_unpackhi_epi64(headerDigits, headerDigits));
+    putDigits(p + 10, first, true);
+    putDigits(q + 10, second, true);
+    // Each line's sum in one half: its data's two halves and its header, spread so that
+    // each header has a half of its own.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i firstSums = _mm_sad_epu8(first, zero);
+    const __m128i secondSums = _mm_sad_epu8(second, zero);
+    const __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_unpacklo_epi64(firstSums, secondSums),
+                                                     _mm_unpackhi_epi64(firstSums, secondSums)),
+                                       _mm_sad_epu8(_mm_unpacklo_epi32(header, zero), zero));
+    const auto secondSum = static_cast<std::uint32_t>(_mm_extract_epi16(sums, 4));
+    putTailLittleEndian(p + length - 4, static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums)));
+    putTailLittleEndian(q + length - 4, secondSum);
+    return ~secondSum & 0xFF;
+}
+
 #elif defined(MKSREC_ENCODE_NEON)
 
 // The digits of the first eight bytes of `bytes` at p, those of the last eight at p + 16
@@ -299,7 +337,18 @@ template <std::uint32_t Count>
 std::uint32_t encodeLinesOf(char* p, std::uint32_t address, const std::uint8_t* data,
                             std::size_t lines) {
     std::uint32_t checksum = 0;
-    for (std::size_t i = 0; i < lines; ++i) {
+    std::size_t i = 0;
+#if defined(MKSREC_ENCODE_SSE2)
+    if constexpr (Count == maxDataBytes) {
+        for (; i + 2 <= lines; i += 2) {
+            checksum = encodePairOf16(p, address, data);
+            p += 2 * dataLineLength(Count);
+            address += 2 * Count;
+            data += 2 * Count;
+        }
+    }
+#endif
+    for (; i < lines; ++i) {
         checksum = encodeAt(p, address, data, Count);
         p += dataLineLength(Count);
         address += Count;
