@@ -75,8 +75,9 @@ class SRecord {
     // format() for a run of data records of byteCount bytes each, the first with the bytes
     // at data, every next one with the bytes right behind: their lines back to back from
     // `out`, up to `records` of them, stopping before the first that would fail a check
-    // (format() then gives its message). Address and data move past every record
-    // formatted; returns their number. `out` has room for those lines and one Line more.
+    // (format() then gives its message); a terminator formats none. Address and data move
+    // past every record formatted; returns their number. `out` has room for those lines and
+    // one Line more.
     std::size_t formatRun(char* out, std::size_t records);
 
   private:

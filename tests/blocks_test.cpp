@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -261,6 +263,106 @@ TEST(LineWriter, FailedCloseIsReported) {
     EXPECT_FALSE(writer.close());
     EXPECT_EQ(writer.error(), EIO);
     EXPECT_EQ(sink.data, expected);
+}
+
+struct Outcome {
+    std::vector<Status> statuses;
+    std::string errors;
+    Sink sink;
+    bool closed;
+    std::uint32_t address; // where the record was left, after a run that went through
+};
+
+// The run of `chunks` put into a writer at once, or a chunk at a time as a record each,
+// the way the conversion loop once did; at most `runs` runs, all with the same data.
+Outcome putChunks(const Chunks& chunks, std::uint32_t address, std::size_t failAt, bool atOnce,
+                  int runs) {
+    Outcome outcome{{}, "", {}, false, 0};
+    outcome.sink.failAt = failAt;
+    LineWriter writer;
+    writer.attach(fopencookie(&outcome.sink, "w", {nullptr, writeSink, nullptr, closeSink}),
+                  "sink");
+    SRecord record;
+    record.setType(Data);
+    record.setAddress(address);
+    testing::internal::CaptureStderr();
+    Status status = Status::Ok;
+    for (int run = 0; run < runs && status == Status::Ok; ++run) {
+        if (atOnce) {
+            status = writer.put(record, chunks);
+        } else {
+            for (std::size_t at = 0; at < chunks.size && status == Status::Ok;
+                 at += chunks.chunkSize) {
+                record.setByteCount(
+                    static_cast<std::uint32_t>(std::min(chunks.chunkSize, chunks.size - at)));
+                record.setData(chunks.data + at);
+                status = writer.put(record);
+                record.advanceAddress();
+            }
+        }
+        outcome.statuses.push_back(status);
+    }
+    outcome.errors = testing::internal::GetCapturedStderr();
+    outcome.address = record.getAddress();
+    outcome.closed = writer.close();
+    return outcome;
+}
+
+// A run of chunks put at once against the same chunks put one record at a time: the same
+// bytes in the same writes, the same statuses and messages. At every chunk size, the runs
+// long enough for their lines to cross a block's end, each ending in a short chunk or not;
+// from addresses where every line fits, where the run stops at the line whose end passes
+// 0xffffff, and with a disk that fills up part-way. The data end where their allocation
+// does, so that a read past them shows under the sanitizers.
+TEST(LineWriter, RunOfChunksAsRecordByRecord) {
+    std::mt19937 random(1);
+    const std::size_t none = static_cast<std::size_t>(-1);
+    for (std::size_t chunkSize = 1; chunkSize <= 18; ++chunkSize) {
+        const std::size_t length = 14 + 2 * chunkSize;
+        const std::size_t whole = LineWriter::blockSize / length + 3;
+        for (const std::size_t rest : {std::size_t{0}, chunkSize / 2 + 1}) {
+            const std::size_t size = whole * chunkSize + (rest < chunkSize ? rest : 0);
+            std::vector<std::uint8_t> data(size);
+            for (std::uint8_t& byte : data) {
+                byte = static_cast<std::uint8_t>(random());
+            }
+            const Chunks chunks{data.data(), size, chunkSize};
+            const auto span = static_cast<std::uint32_t>(size);
+            const struct {
+                std::uint32_t address;
+                std::size_t failAt;
+                int runs;
+            } settings[] = {
+                {0, none, 1},
+                {0x123457, none, 3},
+                {0x1000000 - span, none, 1},
+                {0x1000000 - span / 2, none, 1},
+                {0x1000000 - span + 1, none, 1},
+                {0x1000000 - 2 * span - 5, none, 3},
+                {0xFFFFFF, none, 1},
+                {0x1000000, none, 1},
+                {0, 100003, 2},
+            };
+            for (const auto& setting : settings) {
+                SCOPED_TRACE("chunks of " + std::to_string(chunkSize) + ", " +
+                             std::to_string(size) + " bytes at " + std::to_string(setting.address) +
+                             ", failing at " + std::to_string(setting.failAt));
+                const Outcome atOnce =
+                    putChunks(chunks, setting.address, setting.failAt, true, setting.runs);
+                const Outcome oneByOne =
+                    putChunks(chunks, setting.address, setting.failAt, false, setting.runs);
+                EXPECT_TRUE(atOnce.statuses == oneByOne.statuses);
+                EXPECT_EQ(atOnce.errors, oneByOne.errors);
+                ASSERT_EQ(atOnce.sink.data.size(), oneByOne.sink.data.size());
+                EXPECT_TRUE(atOnce.sink.data == oneByOne.sink.data);
+                EXPECT_TRUE(atOnce.sink.writes == oneByOne.sink.writes);
+                EXPECT_EQ(atOnce.closed, oneByOne.closed);
+                if (atOnce.statuses.back() == Status::Ok) {
+                    EXPECT_EQ(atOnce.address, oneByOne.address);
+                }
+            }
+        }
+    }
 }
 
 // The beginning of a refused line is kept and reaches the file at close.
