@@ -238,8 +238,8 @@ inline std::uint32_t encodePairOf16(char* p, std::uint32_t address, const std::u
     const __m128i lowNibble = _mm_set1_epi8(0x0F);
     const __m128i headerDigits = digitsOf(_mm_unpacklo_epi8(
         _mm_and_si128(_mm_srli_epi16(header, 4), lowNibble), _mm_and_si128(header, lowNibble)));
-    std::memcpy(p, "S2", 2);
-    std::memcpy(q, "S2", 2);
+    p[0] = q[0] = 'S';
+    p[1] = q[1] = '2';
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2), headerDigits);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 2),
                      _mm_unpackhi_epi64(headerDigits, headerDigits));
@@ -344,7 +344,7 @@ std::uint32_t encodeLinesOf(char* p, std::uint32_t address, const std::uint8_t* 
             checksum = encodePairOf16(p, address, data);
             p += 2 * dataLineLength(Count);
             address += 2 * Count;
-            data += 2 * Count;
+            data += 2 * std::size_t{Count};
         }
     }
 #endif
@@ -357,7 +357,8 @@ std::uint32_t encodeLinesOf(char* p, std::uint32_t address, const std::uint8_t* 
     return checksum;
 }
 
-template <std::size_t... Counts> constexpr auto lineEncoders(std::index_sequence<Counts...>) {
+template <std::size_t... Counts>
+constexpr auto lineEncoders(std::index_sequence<Counts...> /*counts*/) {
     using Encoder = std::uint32_t (*)(char*, std::uint32_t, const std::uint8_t*, std::size_t);
     return std::array<Encoder, sizeof...(Counts)>{encodeLinesOf<Counts + 1>...};
 }

@@ -22,16 +22,18 @@ namespace {
 // is skipped.
 // Every chunk of every run the reader hands out, in order; the status that ended them.
 Status readChunks(ChunkReader& reader, std::vector<std::string>& chunks) {
-    Chunks run;
-    Status status = Status::Ok;
-    while ((status = reader.next(run)) == Status::Ok) {
+    for (;;) {
+        Chunks run;
+        const Status status = reader.next(run);
+        if (status != Status::Ok) {
+            return status;
+        }
         EXPECT_GT(run.size, 0u);
         for (std::size_t at = 0; at < run.size; at += run.chunkSize) {
             chunks.emplace_back(reinterpret_cast<const char*>(run.data) + at,
                                 std::min(run.chunkSize, run.size - at));
         }
     }
-    return status;
 }
 
 #if defined(__GLIBC__)

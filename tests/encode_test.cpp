@@ -95,8 +95,9 @@ TEST(Encode, RunMatchesLineByLine) {
                 std::uint32_t lastChecksum = 0;
                 for (std::uint32_t i = 0; i < lines; ++i) {
                     encoding::Line line;
-                    lastChecksum = encoding::encodePortable(line.data(), address + i * count,
-                                                            data.data() + i * count, count);
+                    lastChecksum =
+                        encoding::encodePortable(line.data(), address + i * count,
+                                                 data.data() + std::size_t{i} * count, count);
                     expected.append(line.data(), length);
                 }
                 std::vector<char> out((lines - 1) * length + encoding::maxLineLength, '#');
