@@ -223,7 +223,7 @@ inline std::uint32_t encodeVector(char* p, std::uint32_t address, const std::uin
 
 // Two lines of sixteen bytes, the usual record, one right behind the other from p: their
 // headers share one register, their data take one each, and their checksums are summed
-// together; a quarter fewer instructions than a line at a time. Returns the second
+// together; a sixth fewer instructions than a line at a time. Returns the second
 // line's checksum.
 inline std::uint32_t encodePairOf16(char* p, std::uint32_t address, const std::uint8_t* data) {
     constexpr std::size_t length = dataLineLength(maxDataBytes);
@@ -257,6 +257,70 @@ inline std::uint32_t encodePairOf16(char* p, std::uint32_t address, const std::u
     putTailLittleEndian(p + length - 4, static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums)));
     putTailLittleEndian(q + length - 4, secondSum);
     return ~secondSum & 0xFF;
+}
+
+// Sixteen lines of one byte each, the worst case, from an address that is a multiple of
+// sixteen: the lines share all but the last of the address's digits, and that runs from 0
+// to f; the data and the checksums are encoded sixteen at once, then the characters that
+// differ spread over the lines. Under a third of the instructions of a line at a time. Returns
+// the last line's checksum.
+inline std::uint32_t encodeSixteenOf1(char* p, std::uint32_t address, const std::uint8_t* data) {
+    const __m128i ramp = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+    // Each line's sum: the count (5), the address bytes and the data byte.
+    const auto sum =
+        static_cast<char>(5 + (address >> 16) + (address >> 8 & 0xFF) + (address & 0xFF));
+    const __m128i checksums = _mm_xor_si128(
+        _mm_add_epi8(_mm_add_epi8(_mm_set1_epi8(sum), ramp), bytes), _mm_set1_epi8(-1));
+    const __m128i lowNibble = _mm_set1_epi8(0x0F);
+    const auto highDigits = [&](__m128i v) {
+        return digitsOf(_mm_and_si128(_mm_srli_epi16(v, 4), lowNibble));
+    };
+    const auto lowDigits = [&](__m128i v) { return digitsOf(_mm_and_si128(v, lowNibble)); };
+    const __m128i dataHigh = highDigits(bytes);
+    const __m128i dataLow = lowDigits(bytes);
+    const __m128i sumHigh = highDigits(checksums);
+    const __m128i sumLow = lowDigits(checksums);
+
+    // Two characters a line in each 16-bit lane, eight lines a register: the address's last
+    // two digits, the data's, the checksum's, CR LF.
+    const __m128i fifthDigit = _mm_set1_epi8(hexPairs.pair[address >> 4 & 0xF][1]);
+    const __m128i sixthDigits = _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a',
+                                              'b', 'c', 'd', 'e', 'f');
+    const __m128i addressPairs[2] = {_mm_unpacklo_epi8(fifthDigit, sixthDigits),
+                                     _mm_unpackhi_epi8(fifthDigit, sixthDigits)};
+    const __m128i lineEnd = _mm_set1_epi16(static_cast<short>('\r' | '\n' << 8));
+    const __m128i dataPairs[2] = {_mm_unpacklo_epi8(dataHigh, dataLow),
+                                  _mm_unpackhi_epi8(dataHigh, dataLow)};
+    const __m128i sumPairs[2] = {_mm_unpacklo_epi8(sumHigh, sumLow),
+                                 _mm_unpackhi_epi8(sumHigh, sumLow)};
+    // "S205" and the address's first four digits, in both halves.
+    std::uint64_t start = 'S' | '2' << 8 | '0' << 16 | std::uint64_t{'5'} << 24;
+    std::uint16_t digits = 0;
+    std::memcpy(&digits, hexPairs.pair[address >> 16 & 0xFF].data(), 2);
+    start |= std::uint64_t{digits} << 32;
+    std::memcpy(&digits, hexPairs.pair[address >> 8 & 0xFF].data(), 2);
+    start |= std::uint64_t{digits} << 48;
+    const __m128i starts = _mm_set1_epi64x(static_cast<long long>(start));
+
+    for (int half = 0; half < 2; ++half) {
+        // The ends of eight lines: their first four characters, then their last four.
+        const __m128i heads[2] = {_mm_unpacklo_epi16(addressPairs[half], dataPairs[half]),
+                                  _mm_unpackhi_epi16(addressPairs[half], dataPairs[half])};
+        const __m128i tails[2] = {_mm_unpacklo_epi16(sumPairs[half], lineEnd),
+                                  _mm_unpackhi_epi16(sumPairs[half], lineEnd)};
+        for (int quarter = 0; quarter < 2; ++quarter) {
+            const __m128i ends[2] = {_mm_unpacklo_epi32(heads[quarter], tails[quarter]),
+                                     _mm_unpackhi_epi32(heads[quarter], tails[quarter])};
+            for (const __m128i& two : ends) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_unpacklo_epi64(starts, two));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16),
+                                 _mm_unpackhi_epi64(starts, two));
+                p += 32;
+            }
+        }
+    }
+    return static_cast<std::uint32_t>(_mm_extract_epi16(checksums, 7)) >> 8;
 }
 
 #elif defined(MKSREC_ENCODE_NEON)
@@ -339,6 +403,20 @@ std::uint32_t encodeLinesOf(char* p, std::uint32_t address, const std::uint8_t* 
     std::uint32_t checksum = 0;
     std::size_t i = 0;
 #if defined(MKSREC_ENCODE_SSE2)
+    if constexpr (Count == 1) {
+        for (; i < lines && address % 16 != 0; ++i) {
+            checksum = encodeAt(p, address, data, Count);
+            p += dataLineLength(Count);
+            ++address;
+            ++data;
+        }
+        for (; i + 16 <= lines; i += 16) {
+            checksum = encodeSixteenOf1(p, address, data);
+            p += 16 * dataLineLength(Count);
+            address += 16;
+            data += 16;
+        }
+    }
     if constexpr (Count == maxDataBytes) {
         for (; i + 2 <= lines; i += 2) {
             checksum = encodePairOf16(p, address, data);

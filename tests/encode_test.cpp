@@ -73,20 +73,23 @@ TEST(Encode, PortableMatchesFormatNear16MiB) {
 }
 
 // A run of lines against the portable encoder a line at a time, at every count, for runs
-// of one to nine lines (odd and even: sixteen-byte lines go in pairs), the first round
-// ending at the top of the address space. The data end where their allocation does and the
-// run has exactly the room it is promised, so that a step past either shows under the
-// sanitizers.
+// of one to nine lines and around multiples of sixteen (sixteen-byte lines go in pairs,
+// one-byte lines sixteen at a time from an address that is a multiple of sixteen): ending
+// at the top of the address space, crossing a 64 KiB boundary, anywhere. The data end
+// where their allocation does and the run has exactly the room it is promised, so that a
+// step past either shows under the sanitizers.
 TEST(Encode, RunMatchesLineByLine) {
     std::mt19937 random(16);
+    const std::uint32_t runs[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 300};
     for (std::uint32_t count = 1; count <= encoding::maxDataBytes; ++count) {
         const std::size_t length = encoding::dataLineLength(count);
-        for (std::uint32_t lines = 1; lines <= 9; ++lines) {
+        for (const std::uint32_t lines : runs) {
             for (int round = 0; round < 20; ++round) {
                 const std::uint32_t span = count * lines;
                 const std::uint32_t address =
-                    round == 0 ? 0x1000000 - span
-                               : static_cast<std::uint32_t>(random() % (0x1000001 - span));
+                    round == 0   ? 0x1000000 - span
+                    : round == 1 ? 0x10000 - span / 2 - 3
+                                 : static_cast<std::uint32_t>(random() % (0x1000001 - span));
                 std::vector<std::uint8_t> data(span);
                 for (std::uint8_t& byte : data) {
                     byte = static_cast<std::uint8_t>(random());
