@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace mksrec {
 
@@ -80,6 +81,20 @@ void LineWriter::attach(std::FILE* file, const char* path) {
     out.reset(file);
     name = path;
     std::setvbuf(file, nullptr, _IONBF, 0);
+}
+
+Status LineWriter::put(SRecord& record) {
+    // Formatted in place: the block always has a whole line of room past `used`, and
+    // creating the line there writes nothing.
+    const SRecord::Formatted line = record.format(*new (block.get() + used) SRecord::Line);
+    used += line.length;
+    if (used >= blockSize) {
+        passBlock();
+    }
+    if (line.result != 0) {
+        return Status::BadRecord;
+    }
+    return writeError == 0 ? Status::Ok : Status::WriteFailed;
 }
 
 Status LineWriter::put(SRecord& record, const Chunks& chunks) {

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "srecord.h"
 
@@ -93,24 +92,10 @@ class LineWriter {
     // Adds the record's line. BadRecord when the record refused itself (it has said why;
     // the beginning of its line is kept, as a record writing to the file itself would
     // leave it); WriteFailed when a block did not go out; Ok otherwise.
-    // Inline, as it runs once per record where a run cannot be formatted at once.
-    Status put(SRecord& record) {
-        // The line is formatted in place: a copy would cost a stall per line, as its wide
-        // loads cannot take the encoder's stores still in flight. The block always has a
-        // whole line of room past `used`; creating the line there writes nothing.
-        const SRecord::Formatted line = record.format(*new (block.get() + used) SRecord::Line);
-        used += line.length;
-        if (used >= blockSize) {
-            passBlock();
-        }
-        if (line.result != 0) {
-            return Status::BadRecord;
-        }
-        return writeError == 0 ? Status::Ok : Status::WriteFailed;
-    }
-    // Adds a data line per chunk, the record at the first chunk's address and moved past
-    // every chunk put; the same lines and statuses as put() for each chunk in turn, up to
-    // the first that is not Ok.
+    Status put(SRecord& record);
+    // Adds a data line per chunk, the first at the record's address: the same lines and
+    // status as put() for each chunk in turn, up to the first that is not Ok. The record is
+    // left behind the last chunk, or at the one that failed.
     Status put(SRecord& record, const Chunks& chunks);
     // Writes out the rest and closes the stream; false when this or any earlier write
     // failed, the first failure's errno in error().

@@ -7,7 +7,9 @@
 // thirty-two digits at once with the instructions every x86-64 (SSE2) and AArch64 (NEON)
 // processor has, and a portable one for every other target, or for every target when
 // MKSREC_PORTABLE is defined. Both are inline so that the conversion loop calls nothing
-// per record.
+// per record; the loop itself, encodeLines(), runs over all the records of an input block
+// that have the same count, that count a constant of the compiled loop, and on x86-64
+// takes the usual sixteen-byte lines two at a time and one-byte lines sixteen at a time.
 
 #include <array>
 #include <cstddef>
@@ -158,7 +160,8 @@ inline void putTailLittleEndian(char* p, std::uint32_t sum) {
 // The vector encoders hex-encode the four header bytes (count, address) and the first
 // twelve data bytes as one register of sixteen, and the last four data bytes, when there
 // are more than twelve, as a second; a record of up to four bytes takes eight lanes of one.
-// Stores run past the line's end into the rest of Line, never past it.
+// Stores run past the line's end, never more than maxLineLength characters from its start
+// (a Line holds as many).
 
 #if defined(MKSREC_ENCODE_SSE2)
 
