@@ -76,8 +76,8 @@ class SRecord {
     // at data, every next one with the bytes right behind: their lines back to back from
     // `out`, up to `records` of them, stopping before the first that would fail a check
     // (format() then gives its message); a terminator formats none. Address and data move
-    // past every record formatted; returns their number. `out` has room for those lines and
-    // one Line more.
+    // past every record formatted; returns their number. `out` has room for the lines but
+    // the last, and for a whole Line from the last one's start.
     std::size_t formatRun(char* out, std::size_t records);
 
   private:
