@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "srecord.h"
 
@@ -20,9 +20,25 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The input read a block at a time and handed out in chunks of the requested size: the
-// same chunks as one fread() of that size per record would deliver, for a fraction of the
-// calls. A block holds whole chunks only, so no chunk straddles two reads.
+// The blocks come from malloc(): with operator new, and with exceptions, which nothing here
+// throws, the program would load the C++ runtime library, a third of a millisecond on
+// every run, more than it takes to convert a 64 KiB image.
+struct MemoryFreer {
+    void operator()(void* memory) const { std::free(memory); }
+};
+template <typename T> using Memory = std::unique_ptr<T[], MemoryFreer>;
+
+// Consecutive chunks of input: `size` bytes at `data`, one chunk every `chunkSize` bytes,
+// the last one shorter where the input ends inside it.
+struct Chunks {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t chunkSize = 0;
+};
+
+// The input read a block at a time and handed out as runs of chunks of the requested size:
+// the same chunks as one fread() of that size per record would deliver, for a fraction of
+// the calls. A block holds whole chunks only, so no chunk straddles two reads.
 class ChunkReader {
   public:
     // Empty (check valid()) when a negative size or a failed allocation leaves no buffer.
@@ -36,21 +52,9 @@ class ChunkReader {
     std::FILE* stream() const { return in.get(); }
     const char* path() const { return name; }
 
-    // Ok with the next chunk, which stays valid until the next call; End at the end of the
-    // input; ReadFailed once every chunk that was whole before a failed read is out.
-    // Inline, as it runs once per record.
-    Status next(const std::uint8_t*& chunk, std::size_t& size) {
-        if (position == filled && !lastBlock) {
-            refill();
-        }
-        size = filled - position < chunkSize ? filled - position : chunkSize;
-        if (size == 0) {
-            return readError != 0 ? Status::ReadFailed : Status::End;
-        }
-        chunk = block.get() + position;
-        position += size;
-        return Status::Ok;
-    }
+    // Ok with the next block's chunks, which stay valid until the next call; End at the end
+    // of the input; ReadFailed once every chunk that was whole before a failed read is out.
+    Status next(Chunks& chunks);
     // errno's value at the failed read.
     int error() const { return readError; }
     // Nothing read can be lost by closing, so the result does not matter.
@@ -63,9 +67,7 @@ class ChunkReader {
     const char* name = "";
     std::size_t chunkSize = 0;
     std::size_t blockSize = 0;
-    std::unique_ptr<std::uint8_t[]> block;
-    std::size_t filled = 0;   // bytes of the block that hold input
-    std::size_t position = 0; // start of the next chunk in the block
+    Memory<std::uint8_t> block;
     bool lastBlock = false;
     int readError = 0; // the failed read, not reported before the chunks ahead of it
 };
@@ -90,21 +92,11 @@ class LineWriter {
     // Adds the record's line. BadRecord when the record refused itself (it has said why;
     // the beginning of its line is kept, as a record writing to the file itself would
     // leave it); WriteFailed when a block did not go out; Ok otherwise.
-    // Inline, as it runs once per record.
-    Status put(SRecord& record) {
-        // The line is formatted in place: a copy would cost a stall per line, as its wide
-        // loads cannot take the encoder's stores still in flight. The block always has a
-        // whole line of room past `used`; creating the line there writes nothing.
-        const SRecord::Formatted line = record.format(*new (block.get() + used) SRecord::Line);
-        used += line.length;
-        if (used >= blockSize) {
-            passBlock();
-        }
-        if (line.result != 0) {
-            return Status::BadRecord;
-        }
-        return writeError == 0 ? Status::Ok : Status::WriteFailed;
-    }
+    Status put(SRecord& record);
+    // Adds a data line per chunk, the first at the record's address: the same lines and
+    // status as put() for each chunk in turn, up to the first that is not Ok. The record is
+    // left behind the last chunk, or at the one that failed.
+    Status put(SRecord& record, const Chunks& chunks);
     // Writes out the rest and closes the stream; false when this or any earlier write
     // failed, the first failure's errno in error().
     bool close();
@@ -116,7 +108,7 @@ class LineWriter {
 
     File out;
     const char* name = "";
-    std::unique_ptr<char[]> block; // blockSize plus room for the line that crosses its end
+    Memory<char> block; // blockSize plus room for the line that crosses its end
     std::size_t used = 0;
     int writeError = 0;
 };

@@ -25,16 +25,10 @@ void usage(const char* program) {
 // whole file went into the writer, or the step that stopped it.
 Status convert(SRecord& record, ChunkReader& reader, LineWriter& writer) {
     record.setType(Data);
-    const std::uint8_t* chunk = nullptr;
-    std::size_t size = 0;
+    Chunks chunks;
     Status status = Status::Ok;
-    while (status == Status::Ok && (status = reader.next(chunk, size)) == Status::Ok) {
-        // size is at most the chunk size, which came from a positive int.
-        record.setByteCount(static_cast<std::uint32_t>(size));
-        record.setData(chunk);
-        status = writer.put(record);
-        // Also after a failed line, harmlessly: the record is not written again.
-        record.advanceAddress();
+    while (status == Status::Ok && (status = reader.next(chunks)) == Status::Ok) {
+        status = writer.put(record, chunks);
     }
     if (status != Status::End) {
         return status;

@@ -47,14 +47,13 @@ void writeDataRecord(benchmark::State& state) {
 }
 BENCHMARK(writeDataRecord);
 
-template <std::uint32_t (*encoder)(encoding::Line&, std::uint32_t, const std::uint8_t*,
-                                   std::uint32_t)>
+template <std::uint32_t (*encoder)(char*, std::uint32_t, const std::uint8_t*, std::uint32_t)>
 void encodeLine(benchmark::State& state) {
     const auto count = static_cast<std::uint32_t>(state.range(0));
     encoding::Line line;
     std::uint32_t address = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(encoder(line, address, data, count));
+        benchmark::DoNotOptimize(encoder(line.data(), address, data, count));
         benchmark::ClobberMemory();
         address = (address + count) & 0xFFFF;
     }

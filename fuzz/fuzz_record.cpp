@@ -120,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // The portable encoder as well, on the records it is given: valid data records.
     if (result == 0 && type == Data) {
         SRecord::Line portable;
-        require(encoding::encodePortable(portable, address, data, count) == record.getChecksum(),
+        require(encoding::encodePortable(portable.data(), address, data, count) ==
+                    record.getChecksum(),
                 "portable checksum");
         require(std::string(portable.data(), got.length) == line, "portable line");
     }

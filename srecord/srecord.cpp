@@ -51,6 +51,24 @@ int SRecord::write(std::FILE* out) {
     return formatted.result;
 }
 
+std::size_t SRecord::formatRun(char* out, std::size_t records) {
+    const std::uint32_t count = byteCount;
+    if (type != Data || count - 1 >= maxDataBytes || data == nullptr ||
+        address > maxAddress + 1 - count) {
+        return 0;
+    }
+    // The records whose last byte is addressable: the same check as format(), once a run.
+    const std::size_t fitting = (maxAddress + 1 - count - address) / count + 1;
+    const std::size_t n = records < fitting ? records : fitting;
+    if (n > 0) {
+        checksum = encoding::encodeLines(out, address, data, count, n);
+        // n * count is at most 2^24, the whole address space.
+        address += static_cast<std::uint32_t>(n) * count;
+        data += n * count;
+    }
+    return n;
+}
+
 // The same fields in the same order as the encoder writes them, one at a time with the
 // checks between them, so that a record that fails one leaves the beginning of its line.
 SRecord::Formatted SRecord::formatOther(Line& line) {

@@ -72,6 +72,14 @@ class SRecord {
         return formatOther(line);
     }
 
+    // format() for a run of data records of byteCount bytes each, the first with the bytes
+    // at data, every next one with the bytes right behind: their lines back to back from
+    // `out`, up to `records` of them, stopping before the first that would fail a check
+    // (format() then gives its message); a terminator formats none. Address and data move
+    // past every record formatted; returns their number. `out` has room for the lines but
+    // the last, and for a whole Line from the last one's start.
+    std::size_t formatRun(char* out, std::size_t records);
+
   private:
     // Terminators and the records that fail a check, with their messages.
     Formatted formatOther(Line& line);

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,22 @@ namespace {
 
 // glibc's custom streams stand in for a pipe and a failing disk; elsewhere the comparison
 // is skipped.
+// Every chunk of every run the reader hands out, in order; the status that ended them.
+Status readChunks(ChunkReader& reader, std::vector<std::string>& chunks) {
+    for (;;) {
+        Chunks run;
+        const Status status = reader.next(run);
+        if (status != Status::Ok) {
+            return status;
+        }
+        EXPECT_GT(run.size, 0u);
+        for (std::size_t at = 0; at < run.size; at += run.chunkSize) {
+            chunks.emplace_back(reinterpret_cast<const char*>(run.data) + at,
+                                std::min(run.chunkSize, run.size - at));
+        }
+    }
+}
+
 #if defined(__GLIBC__)
 // A stream that hands out its data at most `step` bytes a read, like a pipe, and fails
 // with EIO once `failAt` bytes are out.
@@ -45,14 +63,14 @@ std::FILE* open(Source& source) {
     return fopencookie(&source, "r", {readSource, nullptr, nullptr, nullptr});
 }
 
-struct Chunks {
+struct ReadResult {
     std::vector<std::string> chunks;
     bool failed = false;
 };
 
-Chunks perRecordReads(Source source, std::size_t chunkSize) {
+ReadResult perRecordReads(Source source, std::size_t chunkSize) {
     std::FILE* stream = open(source);
-    Chunks result;
+    ReadResult result;
     std::string buffer(chunkSize, '\0');
     for (std::size_t got;
          (got = std::fread(buffer.data(), 1, chunkSize, stream)) > 0 && !std::ferror(stream);) {
@@ -63,20 +81,15 @@ Chunks perRecordReads(Source source, std::size_t chunkSize) {
     return result;
 }
 
-Chunks blockReads(Source source, std::int32_t chunkSize) {
+ReadResult blockReads(Source source, std::int32_t chunkSize) {
     ChunkReader reader(chunkSize);
     reader.attach(open(source), "source");
-    Chunks result;
-    const std::uint8_t* chunk = nullptr;
-    std::size_t size = 0;
-    Status status = reader.next(chunk, size);
-    while (status == Status::Ok) {
-        result.chunks.emplace_back(reinterpret_cast<const char*>(chunk), size);
-        status = reader.next(chunk, size);
-    }
-    EXPECT_EQ(size, 0u);
+    ReadResult result;
+    const Status status = readChunks(reader, result.chunks);
     result.failed = status == Status::ReadFailed && reader.error() == EIO;
-    EXPECT_EQ(reader.next(chunk, size), status) << "the end is not final";
+    std::vector<std::string> more;
+    EXPECT_EQ(readChunks(reader, more), status) << "the end is not final";
+    EXPECT_TRUE(more.empty());
     return result;
 }
 #endif
@@ -108,8 +121,8 @@ TEST(ChunkReader, SameChunksAsOneReadPerRecord) {
                          " a read, failing at " + std::to_string(s.failAt) + ", chunks of " +
                          std::to_string(chunkSize));
             const Source source{pattern(s.size), s.step, s.failAt};
-            const Chunks expected = perRecordReads(source, static_cast<std::size_t>(chunkSize));
-            const Chunks got = blockReads(source, chunkSize);
+            const ReadResult expected = perRecordReads(source, static_cast<std::size_t>(chunkSize));
+            const ReadResult got = blockReads(source, chunkSize);
             EXPECT_EQ(got.failed, expected.failed);
             ASSERT_EQ(got.chunks.size(), expected.chunks.size());
             EXPECT_TRUE(got.chunks == expected.chunks);
@@ -133,11 +146,7 @@ TEST(ChunkReader, SameChunksFromAFile) {
             ChunkReader reader(chunkSize);
             reader.attach(file, "temporary");
             std::vector<std::string> chunks;
-            const std::uint8_t* chunk = nullptr;
-            std::size_t got = 0;
-            while (reader.next(chunk, got) == Status::Ok) {
-                chunks.emplace_back(reinterpret_cast<const char*>(chunk), got);
-            }
+            EXPECT_EQ(readChunks(reader, chunks), Status::End);
             EXPECT_EQ(reader.error(), 0);
             const auto whole = static_cast<std::size_t>(chunkSize);
             ASSERT_EQ(chunks.size(), (size + whole - 1) / whole);
@@ -256,6 +265,106 @@ TEST(LineWriter, FailedCloseIsReported) {
     EXPECT_FALSE(writer.close());
     EXPECT_EQ(writer.error(), EIO);
     EXPECT_EQ(sink.data, expected);
+}
+
+struct Outcome {
+    std::vector<Status> statuses;
+    std::string errors;
+    Sink sink;
+    bool closed;
+    std::uint32_t address; // where the record was left, after a run that went through
+};
+
+// The run of `chunks` put into a writer at once, or a chunk at a time as a record each,
+// the way the conversion loop once did; at most `runs` runs, all with the same data.
+Outcome putChunks(const Chunks& chunks, std::uint32_t address, std::size_t failAt, bool atOnce,
+                  int runs) {
+    Outcome outcome{{}, "", {}, false, 0};
+    outcome.sink.failAt = failAt;
+    LineWriter writer;
+    writer.attach(fopencookie(&outcome.sink, "w", {nullptr, writeSink, nullptr, closeSink}),
+                  "sink");
+    SRecord record;
+    record.setType(Data);
+    record.setAddress(address);
+    testing::internal::CaptureStderr();
+    Status status = Status::Ok;
+    for (int run = 0; run < runs && status == Status::Ok; ++run) {
+        if (atOnce) {
+            status = writer.put(record, chunks);
+        } else {
+            for (std::size_t at = 0; at < chunks.size && status == Status::Ok;
+                 at += chunks.chunkSize) {
+                record.setByteCount(
+                    static_cast<std::uint32_t>(std::min(chunks.chunkSize, chunks.size - at)));
+                record.setData(chunks.data + at);
+                status = writer.put(record);
+                record.advanceAddress();
+            }
+        }
+        outcome.statuses.push_back(status);
+    }
+    outcome.errors = testing::internal::GetCapturedStderr();
+    outcome.address = record.getAddress();
+    outcome.closed = writer.close();
+    return outcome;
+}
+
+// A run of chunks put at once against the same chunks put one record at a time: the same
+// bytes in the same writes, the same statuses and messages. At every chunk size, the runs
+// long enough for their lines to cross a block's end, each ending in a short chunk or not;
+// from addresses where every line fits, where the run stops at the line whose end passes
+// 0xffffff, and with a disk that fills up part-way. The data end where their allocation
+// does, so that a read past them shows under the sanitizers.
+TEST(LineWriter, RunOfChunksAsRecordByRecord) {
+    std::mt19937 random(1);
+    const std::size_t none = static_cast<std::size_t>(-1);
+    for (std::size_t chunkSize = 1; chunkSize <= 18; ++chunkSize) {
+        const std::size_t length = 14 + 2 * chunkSize;
+        const std::size_t whole = LineWriter::blockSize / length + 3;
+        for (const std::size_t rest : {std::size_t{0}, chunkSize / 2 + 1}) {
+            const std::size_t size = whole * chunkSize + (rest < chunkSize ? rest : 0);
+            std::vector<std::uint8_t> data(size);
+            for (std::uint8_t& byte : data) {
+                byte = static_cast<std::uint8_t>(random());
+            }
+            const Chunks chunks{data.data(), size, chunkSize};
+            const auto span = static_cast<std::uint32_t>(size);
+            const struct {
+                std::uint32_t address;
+                std::size_t failAt;
+                int runs;
+            } settings[] = {
+                {0, none, 1},
+                {0x123457, none, 3},
+                {0x1000000 - span, none, 1},
+                {0x1000000 - span / 2, none, 1},
+                {0x1000000 - span + 1, none, 1},
+                {0x1000000 - 2 * span - 5, none, 3},
+                {0xFFFFFF, none, 1},
+                {0x1000000, none, 1},
+                {0, 100003, 2},
+            };
+            for (const auto& setting : settings) {
+                SCOPED_TRACE("chunks of " + std::to_string(chunkSize) + ", " +
+                             std::to_string(size) + " bytes at " + std::to_string(setting.address) +
+                             ", failing at " + std::to_string(setting.failAt));
+                const Outcome atOnce =
+                    putChunks(chunks, setting.address, setting.failAt, true, setting.runs);
+                const Outcome oneByOne =
+                    putChunks(chunks, setting.address, setting.failAt, false, setting.runs);
+                EXPECT_TRUE(atOnce.statuses == oneByOne.statuses);
+                EXPECT_EQ(atOnce.errors, oneByOne.errors);
+                ASSERT_EQ(atOnce.sink.data.size(), oneByOne.sink.data.size());
+                EXPECT_TRUE(atOnce.sink.data == oneByOne.sink.data);
+                EXPECT_TRUE(atOnce.sink.writes == oneByOne.sink.writes);
+                EXPECT_EQ(atOnce.closed, oneByOne.closed);
+                if (atOnce.statuses.back() == Status::Ok) {
+                    EXPECT_EQ(atOnce.address, oneByOne.address);
+                }
+            }
+        }
+    }
 }
 
 // The beginning of a refused line is kept and reaches the file at close.

@@ -206,6 +206,88 @@ TEST(SRecord, ChecksumRefusesDataWithoutBufferAndKeepsTheOldValue) {
     EXPECT_EQ(record.getChecksum(), stored);
 }
 
+// A run formats exactly the lines format() gives record by record, up to `records` of them,
+// and stops at the first that format() refuses, the record then describing that one; a
+// record that cannot start a run, and a terminator, format nothing and are left as they
+// were.
+TEST(SRecord, RunStopsWhereFormatFails) {
+    std::mt19937 random(7);
+    const std::size_t records = 24;
+    const struct {
+        RecordType type;
+        std::uint32_t count;
+        std::uint32_t address;
+        bool buffer;
+    } runs[] = {
+        // Every count at the top, where the run fits exactly or stops part-way.
+        {Data, 1, 0xFFFFE8, true},
+        {Data, 1, 0xFFFFF0, true},
+        {Data, 2, 0xFFFFD0, true},
+        {Data, 3, 0xFFFFB8, true},
+        {Data, 4, 0xFFFFA1, true},
+        {Data, 5, 0xFFFF88, true},
+        {Data, 7, 0xFFFF5C, true},
+        {Data, 8, 0xFFFF40, true},
+        {Data, 9, 0xFFFF2F, true},
+        {Data, 12, 0xFFFEE0, true},
+        {Data, 13, 0xFFFF00, true},
+        {Data, 15, 0xFFFEA6, true},
+        {Data, 16, 0xFFFE80, true},
+        {Data, 16, 0xFFFF00, true},
+        {Data, 16, 0xFFFF01, true},
+        {Data, 16, 0xFFFFF0, true},
+        {Data, 16, 0xFFFFF1, true},
+        {Data, 16, 0x1000000, true},
+        {Data, 1, 0xFFFFFFFF, true},
+        {Data, 16, 0, true},
+        {Data, 11, 0x8000, true},
+        // Records that fail their first line.
+        {Data, 0, 0, true},
+        {Data, 17, 0, true},
+        {Data, 16, 0, false},
+        {Terminator, 16, 0, true},
+    };
+    for (const auto& c : runs) {
+        SCOPED_TRACE("count " + std::to_string(c.count) + " at " + std::to_string(c.address));
+        std::vector<std::uint8_t> data(records * c.count);
+        for (std::uint8_t& byte : data) {
+            byte = static_cast<std::uint8_t>(random());
+        }
+        SRecord run;
+        SRecord one;
+        for (SRecord* record : {&run, &one}) {
+            record->setType(c.type);
+            record->setByteCount(c.count);
+            record->setAddress(c.address);
+            record->setData(c.buffer ? data.data() : nullptr);
+        }
+        std::string expected;
+        std::size_t formatted = 0;
+        testing::internal::CaptureStderr();
+        for (SRecord::Line line; c.type == Data && formatted < records; ++formatted) {
+            const SRecord::Formatted f = one.format(line);
+            if (f.result != 0) {
+                break;
+            }
+            expected.append(line.data(), f.length);
+            one.advanceAddress();
+            one.setData(one.getData() + c.count);
+        }
+        testing::internal::GetCapturedStderr();
+        const std::size_t length = expected.size() / (formatted > 0 ? formatted : 1);
+        std::vector<char> out(formatted * length + SRecord::maxLineLength);
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(run.formatRun(out.data(), records), formatted);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a run reports nothing";
+        EXPECT_EQ(std::string(out.data(), expected.size()), expected);
+        EXPECT_EQ(run.getAddress(), one.getAddress());
+        EXPECT_EQ(run.getData(), one.getData());
+        if (formatted > 0) {
+            EXPECT_EQ(run.getChecksum(), one.getChecksum());
+        }
+    }
+}
+
 // Every byte of a valid line after the kind, checksum included, sums to 0xff modulo 256;
 // and writing a record again gives the same line, the checksum being recomputed.
 TEST(SRecord, RandomLinesSumToAllOnesAndRepeat) {
