@@ -28,7 +28,12 @@ M="timeout 20 ${emulator[*]} $program"
 examples=$(realpath "$(dirname "$0")/../examples")
 windows=""
 [[ $program != *.exe ]] || windows=1
-[ -z "$windows" ] || export WINEDEBUG=-all # wine's own messages would join the output
+if [ -n "$windows" ]; then
+    export WINEDEBUG=-all # wine's own messages would join the output
+    # wine passes file names through the Unix locale's character set: only a UTF-8 one
+    # carries every name the cases use.
+    export LC_ALL=C.UTF-8
+fi
 root=$(mktemp -d)
 trap 'release; rm -rf "$root"' EXIT
 passed=0 failed=0 skipped=0 requirement=""
