@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by every stage: strict mode, the repository as working directory, a scratch
 # directory removed on exit, and `need` to install missing Debian packages.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef MKSREC_ARGUMENTS_H
 #define MKSREC_ARGUMENTS_H
 

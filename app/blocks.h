@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef MKSREC_BLOCKS_H
 #define MKSREC_BLOCKS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion driver: arguments, settings, files, the read-and-write loop, every
 // message and the exit status.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef MKSREC_DRIVER_H
 #define MKSREC_DRIVER_H
 

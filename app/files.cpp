@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files.h"
 
 #ifdef _WIN32

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef MKSREC_FILES_H
 #define MKSREC_FILES_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mksrec: converts a raw binary memory image into Motorola S-records, one S2 line per chunk
 // of input at consecutive 24-bit addresses, closed by an S8 line.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-program benchmark: mksrec beside the floor (a process that only reads the input and
 // writes as many bytes as the S-record file has) and beside binutils' objcopy where it is
 // installed, on three workloads. Every run starts with its output removed and the page

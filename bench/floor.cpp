@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor: what converting costs at the least. Reads the input with read() and writes as
 // many bytes as its S-record file has with write(), streamed (the output of each block of
 // input goes out before the next is read) in page-aligned 256 KiB blocks, formatting

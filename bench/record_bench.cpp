@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record writer alone: one 16-byte data line per iteration, formatted into memory as
 // the program does it, and written to a buffered stream; and each encoder alone at one and
 // at sixteen bytes a line.

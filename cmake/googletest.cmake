@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # GoogleTest for the tests: the installed package, or built here from its sources with this
 # build's own compiler and standard library. A prebuilt libgtest only links into programs
 # for the machine and the C++ library it was built for, so cross builds and libc++ builds

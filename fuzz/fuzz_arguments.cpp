@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two argument conversions against independent models: the decimal one against a
 // 64-bit accumulator cut to 32 bits and against strtol(), the hexadecimal one against
 // sscanf("%x") wherever the two are meant to agree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole program, in-process, on random images and settings: whenever it reports
 // success, its output must read back, with a reader of this file's own, to the input bytes
 // at the right addresses; and it must report success exactly when the records fit.

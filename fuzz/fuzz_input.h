@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef MKSREC_FUZZ_INPUT_H
 #define MKSREC_FUZZ_INPUT_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record writer against a deliberately plain model of the line format: same bytes in
 // the stream, same result, for any type, count, address, data and buffer or none.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays fuzz inputs without libFuzzer, so that every build runs the committed corpus:
 // each argument is a file or a directory of files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef MKSREC_ENCODE_H
 #define MKSREC_ENCODE_H
 

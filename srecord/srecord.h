@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef MKSREC_SRECORD_H
 #define MKSREC_SRECORD_H
 

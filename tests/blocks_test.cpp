@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block reader must hand out exactly the chunks that one fread() per record would,
 // whatever the stream delivers per read, and report a failed read only after the chunks
 // that were whole before it.

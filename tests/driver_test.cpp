@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver called as main() would be, for what a shell cannot arrange.
 
 #include "driver.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # End-to-end cases: every line runs mksrec as a process of its own on real files in a fresh
 # directory and compares its exit status, standard output, standard error and output file
 # byte for byte, and checks that the input came out unchanged; a failure shows a diff -u

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two encoders of a data line against the line's format worked out field by field with
 // printf, and against each other, on random data at every count and at addresses around a
 // 64 KiB and the 16 MiB boundary. Each record's data sits at the very end of its own

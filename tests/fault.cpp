@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fault injection for the end-to-end tests, loaded with LD_PRELOAD: makes the stream that
 // the program opens under the path FAULT_FILE fail the way real files fail, where no real
 // file can be made to fail on cue.

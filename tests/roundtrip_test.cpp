@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Converts random images and reads them back with binutils, an S-record reader written
 // independently of this one, which also verifies every checksum.
 

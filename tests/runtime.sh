@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The program must start without the C++ runtime library: loading it takes a third of a
 # millisecond on every run, more than converting a 64 KiB image. Usage: runtime.sh
 # path/to/mksrec; exits 77 (skipped) where the libraries cannot be listed.

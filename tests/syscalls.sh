@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Counts the system calls of a 16 MiB conversion (a million records): the input must be
 # read and the output written a block at a time, not a record at a time. A count needs no
 # timing, so this holds on any machine. Usage: syscalls.sh path/to/mksrec [EMULATOR...];

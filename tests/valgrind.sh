@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs mksrec under valgrind on a success and on every failure path: no memory error, no
 # leak, and no descriptor of its own left open at exit (inherited ones are the caller's).
 # Usage: valgrind.sh path/to/mksrec [EMULATOR...]; exits 77 (skipped) where it cannot run.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Linux on aarch64: cross-built with Debian's cross compiler, the whole suite run under
 # qemu-user.
 source "$(dirname "$0")/../lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every C++ file as clang-format would write it (first: it takes a second).
 source "$(dirname "$0")/../lib.sh"
 need clang-format git

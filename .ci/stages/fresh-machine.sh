@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The README tried as a new user would: a minimal Debian 12 root with nothing but what the
 # README names, its Quick-start commands run verbatim, then its Install routes as written.
 # Whatever they need that the README does not name makes this stage fail.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A minute of libFuzzer per target, from the committed corpus.
 source "$(dirname "$0")/../lib.sh"
 need cmake make clang libclang-rt-14-dev

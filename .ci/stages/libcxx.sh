@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # clang++ with libc++, the standard library of macOS: warning-free and the whole suite.
 source "$(dirname "$0")/../lib.sh"
 need clang libc++-dev libc++abi-dev valgrind

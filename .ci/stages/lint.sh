@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # clang-tidy (.clang-tidy) and cppcheck (.cppcheck-suppressions): any finding fails.
 source "$(dirname "$0")/../lib.sh"
 need cmake make clang clang-tidy cppcheck libgtest-dev libbenchmark-dev git

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The manual page through two independent linters; any warning fails.
 source "$(dirname "$0")/../lib.sh"
 need groff-base mandoc

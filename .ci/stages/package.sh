@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The install rules and the packages: exactly the program, its manual page, changelog and
 # copyright; a .deb that lintian accepts and whose program converts the sample; a tarball.
 source "$(dirname "$0")/../lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The whole suite with the portable encoder, the one every target without SSE2 or NEON
 # builds, so that both encoders are tested on this machine.
 source "$(dirname "$0")/../lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The README's build recipes, run as a user would copy them: the Make rule (a failed run
 # must leave nothing behind that the next make takes as up to date), the CMake project in
 # examples/firmware, and the upper-case translation for loaders.

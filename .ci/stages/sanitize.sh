@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The whole suite with AddressSanitizer and UndefinedBehaviorSanitizer.
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ libgtest-dev binutils strace

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The README's test command, verbatim, with every tool the suite can use installed, so
 # that nothing is skipped here.
 source "$(dirname "$0")/../lib.sh"

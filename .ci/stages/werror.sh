@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The same sources warning-free under g++ and clang++.
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ clang libgtest-dev libbenchmark-dev

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Windows x86-64: cross-built with mingw-w64, the whole suite run under wine, a program
 # that needs no DLL beyond the system's, and the zip package.
 source "$(dirname "$0")/../lib.sh"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Windows x86-64 with Debian's mingw-w64 cross compiler; the tests run under wine.
 # cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Linux on s390x with Debian's cross compiler; the tests run under qemu-user with the cross
 # compiler's libraries as the sysroot.
 # cmake -S . -B build-s390x -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/s390x-linux-gnu.cmake
