@@ -1,0 +1,15 @@
+# SPDX-License-Identifier: MIT
+# Read by cpack once per package, with CPACK_GENERATOR naming the one being made; the
+# CPACK_MKSREC_ settings come from cmake/packaging.cmake.
+if(CPACK_MKSREC_SOURCE_DATE_EPOCH AND NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(ENV{SOURCE_DATE_EPOCH} "${CPACK_MKSREC_SOURCE_DATE_EPOCH}")
+endif()
+if(DEFINED CPACK_MKSREC_COMPONENTS_${CPACK_GENERATOR})
+  set(CPACK_INSTALL_CMAKE_PROJECTS "")
+  foreach(component ${CPACK_MKSREC_COMPONENTS_${CPACK_GENERATOR}})
+    list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${CPACK_MKSREC_BINARY_DIR} mksrec ${component} /)
+  endforeach()
+endif()
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(CPACK_POST_BUILD_SCRIPTS ${CPACK_MKSREC_DEB_POST_BUILD})
+endif()

@@ -1,0 +1,49 @@
+# SPDX-License-Identifier: MIT
+# Packages of the program and its manual page, made in the build tree with cpack -G DEB (or
+# TGZ), bit-identical wherever and whenever they are built from the same sources.
+set(CPACK_PACKAGE_NAME mksrec)
+set(CPACK_PACKAGE_VENDOR "mksrec maintainers")
+set(CPACK_PACKAGE_CONTACT "mksrec maintainers <maintainers@users.noreply.c-seed-6abb51d7.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert raw binary images into Motorola S-records")
+# Debian shows the first line as the summary and wants the rest in lines of 80 or less.
+set(CPACK_PACKAGE_DESCRIPTION
+    "mksrec turns a raw binary memory image into a Motorola S-record file:\nS2 data records with 24-bit addresses, closed by an S8 end record,\nlowercase hexadecimal, CR LF line ends.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_GENERATOR DEB TGZ)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+# Dependencies from the libraries the binary actually links (dpkg-shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross build packages for its target, where dpkg would name the build machine's. Debian's
+# names for the processors of cmake/toolchains/, decided when configuring, whatever is
+# installed by then.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(debian_architecture ${CMAKE_SYSTEM_PROCESSOR})
+  if(debian_architecture STREQUAL "aarch64")
+    set(debian_architecture arm64)
+  elseif(debian_architecture STREQUAL "x86_64")
+    set(debian_architecture amd64)
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${debian_architecture})
+endif()
+
+# Reproducible: every time stamp is the source's (CPack reads SOURCE_DATE_EPOCH, which
+# cmake/packaging-run.cmake sets at cpack time), and no mode depends on the builder's umask
+# (files are installed 0644 or 0755 whatever it is; directories are made so here; the
+# .deb's own members are mended by cmake/deb-members.cmake).
+set(CPACK_MKSREC_SOURCE_DATE_EPOCH "${MKSREC_SOURCE_DATE_EPOCH}")
+set(directory_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                          WORLD_READ WORLD_EXECUTE)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${directory_permissions})
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${directory_permissions})
+set(CPACK_MKSREC_AR ${CMAKE_AR})
+set(CPACK_MKSREC_DEB_POST_BUILD ${PROJECT_SOURCE_DIR}/cmake/deb-members.cmake)
+# The install components each package holds (docs/CMakeLists.txt): the .deb its compressed
+# documents, Debian's changelog and copyright file; the tarball the plain manual page, the
+# licence and README. Any other package holds what cmake --install installs.
+set(CPACK_MKSREC_BINARY_DIR ${PROJECT_BINARY_DIR})
+set(CPACK_MKSREC_COMPONENTS_DEB program deb)
+set(CPACK_MKSREC_COMPONENTS_TGZ program manual archive)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging-run.cmake)
+include(CPack)
