@@ -57,3 +57,74 @@ sample_converts() {
     cmp "$scratch/sample.srec" examples/sample.srec
     echo "examples/sample.bin converts to exactly examples/sample.srec"
 }
+
+# hardening_check PROGRAM: Debian's hardening-check finds every protection in an x86-64
+# program. Control-flow integrity is left to the objdump check: the linker marks a program
+# for it only when every object linked in is marked, and Debian 12's C library start files
+# (Scrt1.o, crti.o) are not; the protection itself is the endbr64 at mksrec's own branch
+# targets.
+hardening_check() {
+    need devscripts binutils
+    hardening-check --nocfprotection "$1"
+    local targets
+    targets=$(objdump -d "$1" | grep -c endbr64) || { echo "$1: no endbr64, built without -fcf-protection"; exit 1; }
+    echo "$1: endbr64 at $targets branch targets (-fcf-protection)"
+}
+
+# fresh_root: a minimal Debian 12 root in $root (debootstrap --variant=minbase from the mirror
+# this machine already uses), with this machine's /proc and /dev mounted in it and apt's
+# lists fetched; unmounted and removed on exit.
+fresh_root() {
+    need debootstrap
+    root=$scratch/root
+    trap cleanup_root EXIT
+    # The first deb URI of this machine's apt sources, in either format: "URIs: URI" in a
+    # .sources file, "deb [options] URI suite" in a list.
+    local mirror
+    mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list \
+        /etc/apt/sources.list 2>/dev/null | awk '$1 == "URIs:" || $1 == "deb" {
+            for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) { print $i; exit } }' || true)
+    [ -n "$mirror" ] || { echo "no Debian mirror in this machine's apt sources"; exit 1; }
+    echo "debootstrap from $mirror"
+    debootstrap --variant=minbase bookworm "$root" "$mirror" >"$scratch/debootstrap.log" 2>&1 ||
+        { tail -n 30 "$scratch/debootstrap.log"; exit 1; }
+    mount -t proc proc "$root/proc"
+    mount --rbind /dev "$root/dev"
+    mount --make-rslave "$root/dev"
+    inside / "apt-get update -qq"
+}
+
+# The root holds mounts of this machine's /proc and /dev: they must be gone before anything
+# is removed, or the removal would reach into the real ones.
+cleanup_root() {
+    umount -R "$root/dev" "$root/proc" 2>/dev/null || umount -R -l "$root/dev" "$root/proc" 2>/dev/null
+    if findmnt -rn -o TARGET | grep -q "^$root/"; then
+        echo "still mounted under $root: not removed" >&2
+        return
+    fi
+    rm -rf --one-file-system "$scratch"
+}
+
+# inside DIR COMMAND: runs COMMAND with bash in DIR of the root, as root with a clean
+# environment, as a user's shell would (the umask is the caller's).
+inside() {
+    chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive bash -euo pipefail -c "cd \"\$0\" && $2" "$1"
+}
+
+# step HEADING N [DIR]: the README's Nth command under HEADING, shown and run inside, in DIR
+# (/src unless given). An install command gets -y and no recommended packages, so that only
+# what it names is installed.
+step() {
+    local command dir=${3:-/src}
+    command=$(readme_command "$1" "$2")
+    [ -n "$command" ] || { echo "no command $2 under '## $1' in the README"; exit 1; }
+    echo "-- $1, command $2: $command" >&2
+    case $command in
+        "apt-get install "*)
+            command="apt-get install -y -qq --no-install-recommends ${command#apt-get install }"
+            inside "$dir" "$command" >"$scratch/apt.log" 2>&1 || { tail -n 30 "$scratch/apt.log"; exit 1; }
+            return ;;
+    esac
+    inside "$dir" "$command"
+}

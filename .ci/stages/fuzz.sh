@@ -3,7 +3,7 @@
 source "$(dirname "$0")/../lib.sh"
 need cmake make clang libclang-rt-14-dev
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DMKSREC_FUZZ=ON -DMKSREC_SANITIZE=ON \
-    -DMKSREC_TESTS=OFF -DMKSREC_BENCH=OFF >/dev/null
+    -DMKSREC_TESTS=OFF >/dev/null
 cmake --build build-fuzz --parallel
 for target in record arguments driver; do
     mkdir -p "$scratch/$target"

@@ -4,7 +4,7 @@
 # examples/firmware, and the upper-case translation for loaders.
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ binutils
-cmake -S . -B build-recipes -DMKSREC_TESTS=OFF -DMKSREC_BENCH=OFF >/dev/null
+cmake -S . -B build-recipes -DMKSREC_TESTS=OFF >/dev/null
 cmake --build build-recipes --parallel >/dev/null
 cmake --install build-recipes --prefix "$scratch/prefix" >/dev/null
 export PATH="$scratch/prefix/bin:$PATH"

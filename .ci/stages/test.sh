@@ -2,7 +2,7 @@
 # The README's test command, verbatim, with every tool the suite can use installed, so
 # that nothing is skipped here.
 source "$(dirname "$0")/../lib.sh"
-need cmake make g++ libgtest-dev libbenchmark-dev binutils valgrind strace
+need cmake make g++ libgtest-dev binutils valgrind strace
 command=$(readme_command 'Quick start' 3)
 echo "$command"
 bash -euo pipefail -c "$command"

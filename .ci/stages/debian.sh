@@ -1,0 +1,64 @@
+# SPDX-License-Identifier: MIT
+# The Debian source package as a distribution builds it: the README's route in a minimal
+# Debian 12 root (only build-essential, devscripts, debhelper and the Build-Depends added),
+# built twice, in two directories under two umasks at two times, with identical packages;
+# lintian --pedantic on source and binary; the autopkgtest against the installed package.
+# Then the CPack route, twice over in the same way.
+source "$(dirname "$0")/../lib.sh"
+need git lintian devscripts cmake make g++ dpkg-dev file
+
+version=$(dpkg-parsechangelog -S Version)
+upstream=${version%-*}
+arch=$(dpkg --print-architecture)
+
+# The upstream tarball by the README's command, in a clone: exactly the commit.
+git clone -q . "$scratch/clone"
+(cd "$scratch/clone" && bash -euo pipefail -c "$(readme_command Install 5)")
+orig=$scratch/mksrec_$upstream.orig.tar.gz
+
+fresh_root
+step Install 4 /
+# (No space in these paths: the test suite does not run from such a path yet.)
+builds=(/build/one /build/two-later)
+umasks=(022 002)
+for i in 0 1; do
+    dir=${builds[$i]}
+    mkdir -p "$root$dir"
+    cp "$orig" "$root$dir/"
+    tar -xzf "$orig" -C "$root$dir"
+    echo "-- dpkg-buildpackage in $dir, umask ${umasks[$i]}"
+    (umask "${umasks[$i]}"
+     step Install 6 "$dir/mksrec-$upstream" >"$scratch/build-$i.log" 2>&1) ||
+        { tail -n 60 "$scratch/build-$i.log"; exit 1; }
+    grep -E '^[0-9]+% tests passed' "$scratch/build-$i.log"
+done
+
+one=$root${builds[0]}
+for file in "mksrec_${version}_$arch.deb" "mksrec-dbgsym_${version}_$arch.deb" "mksrec_$version.debian.tar.xz"; do
+    cmp "$one/$file" "$root${builds[1]}/$file"
+    echo "$file: the two builds are identical"
+done
+
+# Every warning and error fails; the informational tags are shown.
+lintian --pedantic --display-info --fail-on error,warning "$one/mksrec_${version}_$arch.changes"
+
+dpkg -x "$one/mksrec_${version}_$arch.deb" "$scratch/unpacked"
+hardening_check "$scratch/unpacked/usr/bin/mksrec"
+
+inside / "apt-get install -y -qq --no-install-recommends autopkgtest >/dev/null"
+inside "${builds[0]}" "autopkgtest mksrec_${version}_$arch.deb mksrec-$upstream/ -- null"
+
+echo "-- the CPack route, twice"
+clones=("$scratch/cpack-one" "$scratch/cpack two, later")
+for i in 0 1; do
+    git clone -q . "${clones[$i]}"
+    (umask "${umasks[$i]}"
+     cd "${clones[$i]}"
+     cmake -S . -B build >/dev/null
+     cmake --build build --parallel >/dev/null
+     cd build && cpack -G DEB >/dev/null && cpack -G TGZ >/dev/null)
+done
+for file in "mksrec_${upstream}_$arch.deb" "mksrec-$upstream-Linux.tar.gz"; do
+    cmp "${clones[0]}/build/$file" "${clones[1]}/build/$file"
+    echo "$file: the two builds are identical"
+done
