@@ -24,8 +24,9 @@ set -u
 program=$(realpath "$1")
 shift
 emulator=("$@")
-# A run that hangs fails its case instead of the whole script.
-M="timeout 20 ${emulator[*]} $program"
+# A run that hangs fails its case instead of the whole script. Shell-quoted, as the cases'
+# commands name it $M and are evaluated: a path with spaces stays one word.
+printf -v M '%q ' timeout 20 "${emulator[@]}" "$program"
 examples=$(realpath "$(dirname "$0")/../examples")
 windows=""
 [[ $program != *.exe ]] || windows=1
@@ -57,6 +58,9 @@ if [ ! -f "${E2E_FAULT_LIBRARY:-}" ]; then
     missing[fault]="no fault-injection library in E2E_FAULT_LIBRARY"
 elif [ "${#emulator[@]}" != 0 ]; then
     missing[fault]="fault injection needs a native program"
+else
+    # LD_PRELOAD splits its list at spaces: the library goes where no space is.
+    cp "$E2E_FAULT_LIBRARY" "$root/fault.so"
 fi
 
 if [ -n "$windows" ]; then
@@ -84,7 +88,7 @@ check() {
     rm -rf "$dir" "$root"/expected.* "$root"/actual.* && mkdir "$dir" && cd "$dir" || exit 2
     printf '%b' "$input" >in
     [ "$outfile" = - ] || printf 'old\n' >out
-    eval "$command" >"$root/actual.stdout" 2>"$root/actual.stderr"
+    eval "${command//\$M/"$M"}" >"$root/actual.stdout" 2>"$root/actual.stderr"
     echo $? >"$root/actual.status"
     release
     echo "$status" >"$root/expected.status"
@@ -161,7 +165,7 @@ copies() { local i && for ((i = 0; i < $1; i++)); do cat in; done >"$2"; }
 fail_read() { FAULT_FILE=$1 FAULT_READ_AFTER=$2 with_faults "${@:3}"; }
 # fail_close FILE COMMAND...: closing FILE fails after closing it.
 fail_close() { FAULT_FILE=$1 FAULT_CLOSE=1 with_faults "${@:2}"; }
-with_faults() { LD_PRELOAD=$E2E_FAULT_LIBRARY ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "$@"; }
+with_faults() { LD_PRELOAD=$root/fault.so ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "$@"; }
 
 # bytes FIRST COUNT: printf escapes for COUNT consecutive byte values.
 bytes() {

@@ -18,8 +18,7 @@ orig=$scratch/mksrec_$upstream.orig.tar.gz
 
 fresh_root
 step Install 4 /
-# (No space in these paths: the test suite does not run from such a path yet.)
-builds=(/build/one /build/two-later)
+builds=(/build/one "/build/two, later")
 umasks=(022 002)
 for i in 0 1; do
     dir=${builds[$i]}
