@@ -4,10 +4,12 @@
 
 #include "driver.h"
 #include "arguments.h"
-#include "blocks.h"
-#include "files.h"
+#include "input.h"
+#include "output.h"
 #include "srecord.h"
+#include "system.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -63,9 +65,16 @@ int finish(Status status, ChunkReader& reader, LineWriter& writer) {
 } // namespace
 
 int mksrecMain(int argc, char* argv[]) {
+    ignoreBrokenPipes();
     // Before anything is printed or opened: a closed descriptor would otherwise be taken
     // by a file, and messages meant for standard error would land in it.
-    if (!openStandardDescriptors()) {
+    const int closed = openStandardDescriptors();
+    if (closed >= 0) {
+        static const char* const names[] = {"input", "output", "error"};
+        const int reason = errno;
+        // Lands nowhere if standard error is itself the closed one: nothing else is open.
+        std::fprintf(stderr, "ERROR:  Can't open /dev/null in place of closed standard %s: %s.\n",
+                     names[closed], std::strerror(reason));
         return -1;
     }
     SRecord record;

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The record writer alone: one 16-byte data line per iteration, formatted into memory as
-// the program does it, and written to a buffered stream; and each encoder alone at one and
-// at sixteen bytes a line.
+// the program does it, and written to a buffered stream; each encoder alone at one and at
+// sixteen bytes a line; and the runs of lines the conversion formats, a block's worth at a
+// time, at one and at sixteen bytes a line with each encoder.
 
+#include "encode.h"
 #include "srecord.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <vector>
 
 using namespace mksrec;
 
@@ -25,7 +28,7 @@ void setUp(SRecord& record) {
 void formatDataRecord(benchmark::State& state) {
     SRecord record;
     setUp(record);
-    SRecord::Line line;
+    Line line;
     for (auto _ : state) {
         record.setAddress(0x8000);
         benchmark::DoNotOptimize(record.format(line));
@@ -48,21 +51,41 @@ void writeDataRecord(benchmark::State& state) {
 }
 BENCHMARK(writeDataRecord);
 
-template <std::uint32_t (*encoder)(char*, std::uint32_t, const std::uint8_t*, std::uint32_t)>
-void encodeLine(benchmark::State& state) {
+template <typename E> void encodeLine(benchmark::State& state) {
     const auto count = static_cast<std::uint32_t>(state.range(0));
-    encoding::Line line;
+    Line line;
     std::uint32_t address = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(encoder(line.data(), address, data, count));
+        benchmark::DoNotOptimize(E::line(line.data(), address, data, count));
         benchmark::ClobberMemory();
         address = (address + count) & 0xFFFF;
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(count));
 }
-BENCHMARK(encodeLine<encoding::encodePortable>)->Arg(1)->Arg(16);
-#if defined(MKSREC_ENCODE_SSE2) || defined(MKSREC_ENCODE_NEON)
-BENCHMARK(encodeLine<encoding::encodeVector>)->Arg(1)->Arg(16);
+BENCHMARK(encodeLine<encoding::Portable>)->Arg(1)->Arg(16);
+
+// 64 KiB of input as lines of `count` bytes, as the writer hands a run to encodeLines().
+template <typename E> void encodeLines(benchmark::State& state) {
+    const auto count = static_cast<std::uint32_t>(state.range(0));
+    const std::size_t bytes = std::size_t{64} * 1024;
+    const std::size_t lines = bytes / count;
+    std::vector<std::uint8_t> input(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) {
+        input[i] = static_cast<std::uint8_t>(i * 37);
+    }
+    std::vector<char> out(lines * dataLineLength(count) + maxLineLength);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            encoding::encodeLines<E>(out.data(), 0x10000, input.data(), count, lines));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(encodeLines<encoding::Portable>)->Arg(1)->Arg(16);
+
+#if defined(MKSREC_ENCODE_VECTOR)
+BENCHMARK(encodeLine<encoding::Encoder>)->Arg(1)->Arg(16);
+BENCHMARK(encodeLines<encoding::Encoder>)->Arg(1)->Arg(16);
 #endif
 
 } // namespace

@@ -2,6 +2,7 @@
 // The record writer against a deliberately plain model of the line format: same bytes in
 // the stream, same result, for any type, count, address, data and buffer or none.
 
+#include "encode.h"
 #include "fuzz_input.h"
 #include "srecord.h"
 
@@ -114,14 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     require(result == expectedResult, "write result");
     require(line == expected, "written line");
 
-    SRecord::Line formatted;
+    Line formatted;
     const SRecord::Formatted got = record.format(formatted);
     require(got.result == result, "format result");
     require(std::string(formatted.data(), got.length) == line, "formatted line");
     // The portable encoder as well, on the records it is given: valid data records.
     if (result == 0 && type == Data) {
-        SRecord::Line portable;
-        require(encoding::encodePortable(portable.data(), address, data, count) ==
+        Line portable;
+        require(encoding::Portable::line(portable.data(), address, data, count) ==
                     record.getChecksum(),
                 "portable checksum");
         require(std::string(portable.data(), got.length) == line, "portable line");

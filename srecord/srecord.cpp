@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "srecord.h"
+#include "encode.h"
 
 #include <cstdio>
 
@@ -19,7 +20,7 @@ char* putHex(char* p, std::uint32_t value, int minDigits) {
         digits = minDigits;
     }
     for (int i = digits - 1; i >= 0; --i) {
-        p[i] = "0123456789abcdef"[value & 0xF];
+        p[i] = hexDigits[value & 0xF];
         value >>= 4;
     }
     return p + digits;
@@ -52,48 +53,33 @@ int SRecord::write(std::FILE* out) {
     return formatted.result;
 }
 
-std::size_t SRecord::formatRun(char* out, std::size_t records) {
-    const std::uint32_t count = byteCount;
-    if (type != Data || count - 1 >= maxDataBytes || data == nullptr ||
-        address > maxAddress + 1 - count) {
-        return 0;
+// A writable data record goes to the encoder. Anything else gets the same fields in the same
+// order, one at a time with the checks between them, so that a record that fails one leaves
+// the beginning of its line.
+SRecord::Formatted SRecord::format(Line& line) {
+    const bool isData = type == Data;
+    if (isData && writableDataRecord(address, byteCount) && data != nullptr) {
+        checksum = encoding::Encoder::line(line.data(), address, data, byteCount);
+        return {0, dataLineLength(byteCount)};
     }
-    // The records whose last byte is addressable: the same check as format(), once a run.
-    const std::size_t fitting = (maxAddress + 1 - count - address) / count + 1;
-    const std::size_t n = records < fitting ? records : fitting;
-    if (n > 0) {
-        checksum = encoding::encodeLines(out, address, data, count, n);
-        // n * count is at most 2^24, the whole address space.
-        address += static_cast<std::uint32_t>(n) * count;
-        data += n * count;
-    }
-    return n;
-}
-
-// The same fields in the same order as the encoder writes them, one at a time with the
-// checks between them, so that a record that fails one leaves the beginning of its line.
-SRecord::Formatted SRecord::formatOther(Line& line) {
-    if (type != Data && type != Terminator) {
+    if (!isData && type != Terminator) {
         std::fprintf(stderr, "ERROR:  Unknown record type %d.\n", static_cast<int>(type));
         return {1, 0};
     }
-    const bool isData = type == Data;
     char* const begin = line.data();
     char* p = begin;
     const auto length = [&] { return static_cast<std::size_t>(p - begin); };
     *p++ = 'S';
     *p++ = isData ? '2' : '8';
 
-    if (isData && (byteCount == 0 || byteCount > maxDataBytes)) {
+    if (isData && !validByteCount(byteCount)) {
         std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n",
                      static_cast<int>(byteCount));
         return {1, length()};
     }
     if (isData) {
         p = putByte(p, byteCount + 4); // at most 20: always two digits
-        // The record's last byte must be addressable too: a loader would otherwise wrap
-        // the tail of the record onto address 0.
-        if (std::uint64_t{address} + byteCount - 1 > maxAddress) {
+        if (!fitsBelowTop(address, byteCount)) {
             std::fprintf(stderr, "ERROR:  Address exceeded six byte maximum.\n");
             return {1, length()};
         }

@@ -2,7 +2,7 @@
 #ifndef MKSREC_SRECORD_H
 #define MKSREC_SRECORD_H
 
-#include "encode.h"
+#include "line.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,16 +14,12 @@ namespace mksrec {
 // Terminator as "S8", the end record that belongs to a file of S2 records.
 enum RecordType : std::int32_t { Data = 0, Terminator = 1 };
 
-// One Motorola S-record. The driver keeps a single instance for a whole run and refills it
-// for every chunk; the record only points at the caller's chunk buffer and borrows the
-// output stream for the length of one write().
+// One Motorola S-record, its checksum and its line. It only points at the caller's bytes and
+// only borrows the stream it is written to. The conversion formats whole runs of data
+// records itself (encode.h); a record formats the terminator, a short last record and the
+// record that fails a check, with the reason.
 class SRecord {
   public:
-    static constexpr std::uint32_t maxDataBytes = encoding::maxDataBytes;
-    static constexpr std::uint32_t maxAddress = 0xFFFFFF;
-    static constexpr std::size_t maxLineLength = encoding::maxLineLength;
-    using Line = encoding::Line;
-
     // What format() did: write()'s result and the number of characters in the line.
     struct Formatted {
         int result;
@@ -59,32 +55,12 @@ class SRecord {
     // the caller, who can name the file (ferror).
     int write(std::FILE* out);
 
-    // write() without the stream, for callers that gather many lines into one block:
-    // puts into `line` exactly the characters write() would and returns their number with
-    // write()'s result. Inline, as the conversion loop calls it once per record: a valid
-    // data record goes straight to the encoder, everything else to formatOther().
-    Formatted format(Line& line) {
-        const std::uint32_t count = byteCount;
-        if (type == Data && count - 1 < maxDataBytes && address <= maxAddress + 1 - count &&
-            data != nullptr) {
-            checksum = encoding::encode(line, address, data, count);
-            return {0, encoding::dataLineLength(count)};
-        }
-        return formatOther(line);
-    }
-
-    // format() for a run of data records of byteCount bytes each, the first with the bytes
-    // at data, every next one with the bytes right behind: their lines back to back from
-    // `out`, up to `records` of them, stopping before the first that would fail a check
-    // (format() then gives its message); a terminator formats none. Address and data move
-    // past every record formatted; returns their number. `out` has room for the lines but
-    // the last, and for a whole Line from the last one's start.
-    std::size_t formatRun(char* out, std::size_t records);
+    // write() without the stream, for callers that gather many lines into one block: puts
+    // into `line` exactly the characters write() would and returns their number with
+    // write()'s result.
+    Formatted format(Line& line);
 
   private:
-    // Terminators and the records that fail a check, with their messages.
-    Formatted formatOther(Line& line);
-
     RecordType type = Terminator;
     std::uint32_t byteCount = 0;
     std::uint32_t address = 0;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The two encoders of a data line against the line's format worked out field by field with
+// The encoders of a data line against the line's format worked out field by field with
 // printf, and against each other, on random data at every count and at addresses around a
 // 64 KiB and the 16 MiB boundary. Each record's data sits at the very end of its own
 // allocation, so that a read past it shows under the sanitizers.
@@ -35,14 +35,14 @@ std::string expectedLine(std::uint32_t address, const std::uint8_t* data, std::u
     return line + text;
 }
 
-using Encoder = std::uint32_t (*)(char*, std::uint32_t, const std::uint8_t*, std::uint32_t);
+using LineEncoder = std::uint32_t (*)(char*, std::uint32_t, const std::uint8_t*, std::uint32_t);
 
 // Every count from 1 to 16 at every address from 32 below to 32 above `boundary` at which
 // the record fits below 16 MiB, each with fresh random bytes (all 0x00 and all 0xff among
 // them, the extremes of digits and sum).
-void compareAround(Encoder encoder, std::uint32_t boundary) {
+void compareAround(LineEncoder encoder, std::uint32_t boundary) {
     std::mt19937 random(boundary);
-    for (std::uint32_t count = 1; count <= encoding::maxDataBytes; ++count) {
+    for (std::uint32_t count = 1; count <= maxDataBytes; ++count) {
         for (std::uint32_t address = boundary - 32; address <= boundary + 32; ++address) {
             if (address + count - 1 > 0xFFFFFF) {
                 break;
@@ -56,10 +56,10 @@ void compareAround(Encoder encoder, std::uint32_t boundary) {
             const std::string expected = expectedLine(address, data.data(), count, checksum);
             // Characters past the line's end are the encoder's to overwrite; they must not
             // leak into its length.
-            encoding::Line line;
+            Line line;
             line.fill('#');
             const std::uint32_t got = encoder(line.data(), address, data.data(), count);
-            const std::string text(line.data(), encoding::dataLineLength(count));
+            const std::string text(line.data(), dataLineLength(count));
             ASSERT_EQ(text, expected) << "count " << count << " address " << address;
             ASSERT_EQ(got, checksum) << "count " << count << " address " << address;
         }
@@ -67,23 +67,23 @@ void compareAround(Encoder encoder, std::uint32_t boundary) {
 }
 
 TEST(Encode, PortableMatchesFormatNear64KiB) {
-    compareAround(encoding::encodePortable, 0x10000);
+    compareAround(encoding::Portable::line, 0x10000);
 }
 TEST(Encode, PortableMatchesFormatNear16MiB) {
-    compareAround(encoding::encodePortable, 0x1000000);
+    compareAround(encoding::Portable::line, 0x1000000);
 }
 
 // A run of lines against the portable encoder a line at a time, at every count, for runs
-// of one to nine lines and around multiples of sixteen (sixteen-byte lines go in pairs,
-// one-byte lines sixteen at a time from an address that is a multiple of sixteen): ending
+// of one to nine lines and around multiples of sixteen (one-byte lines go sixteen at a time
+// from an address that is a multiple of sixteen where the encoder can): ending
 // at the top of the address space, crossing a 64 KiB boundary, anywhere. The data end
 // where their allocation does and the run has exactly the room it is promised, so that a
 // step past either shows under the sanitizers.
 TEST(Encode, RunMatchesLineByLine) {
     std::mt19937 random(16);
     const std::uint32_t runs[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 300};
-    for (std::uint32_t count = 1; count <= encoding::maxDataBytes; ++count) {
-        const std::size_t length = encoding::dataLineLength(count);
+    for (std::uint32_t count = 1; count <= maxDataBytes; ++count) {
+        const std::size_t length = dataLineLength(count);
         for (const std::uint32_t lines : runs) {
             for (int round = 0; round < 20; ++round) {
                 const std::uint32_t span = count * lines;
@@ -98,13 +98,13 @@ TEST(Encode, RunMatchesLineByLine) {
                 std::string expected;
                 std::uint32_t lastChecksum = 0;
                 for (std::uint32_t i = 0; i < lines; ++i) {
-                    encoding::Line line;
+                    Line line;
                     lastChecksum =
-                        encoding::encodePortable(line.data(), address + i * count,
+                        encoding::Portable::line(line.data(), address + i * count,
                                                  data.data() + std::size_t{i} * count, count);
                     expected.append(line.data(), length);
                 }
-                std::vector<char> out((lines - 1) * length + encoding::maxLineLength, '#');
+                std::vector<char> out((lines - 1) * length + maxLineLength, '#');
                 SCOPED_TRACE("count " + std::to_string(count) + ", " + std::to_string(lines) +
                              " lines from " + std::to_string(address));
                 ASSERT_EQ(encoding::encodeLines(out.data(), address, data.data(), count, lines),
@@ -115,32 +115,32 @@ TEST(Encode, RunMatchesLineByLine) {
     }
 }
 
-#if defined(MKSREC_ENCODE_SSE2) || defined(MKSREC_ENCODE_NEON)
+#if defined(MKSREC_ENCODE_VECTOR)
 TEST(Encode, VectorMatchesFormatNear64KiB) {
-    compareAround(encoding::encodeVector, 0x10000);
+    compareAround(encoding::Encoder::line, 0x10000);
 }
 TEST(Encode, VectorMatchesFormatNear16MiB) {
-    compareAround(encoding::encodeVector, 0x1000000);
+    compareAround(encoding::Encoder::line, 0x1000000);
 }
 
 // Both at once on the same random records anywhere in the address space.
 TEST(Encode, VectorMatchesPortable) {
     std::mt19937 random(11);
-    std::vector<std::uint8_t> data(encoding::maxDataBytes);
+    std::vector<std::uint8_t> data(maxDataBytes);
     for (int round = 0; round < 100000; ++round) {
-        const auto count = static_cast<std::uint32_t>(random() % encoding::maxDataBytes + 1);
+        const auto count = static_cast<std::uint32_t>(random() % maxDataBytes + 1);
         const auto address = static_cast<std::uint32_t>(random() % (0x1000001 - count));
         for (std::uint8_t& byte : data) {
             byte = static_cast<std::uint8_t>(random());
         }
         const std::uint8_t* end = data.data() + data.size();
-        encoding::Line vector;
-        encoding::Line portable;
+        Line vector;
+        Line portable;
         const std::uint32_t vectorSum =
-            encoding::encodeVector(vector.data(), address, end - count, count);
+            encoding::Encoder::line(vector.data(), address, end - count, count);
         const std::uint32_t portableSum =
-            encoding::encodePortable(portable.data(), address, end - count, count);
-        const std::size_t length = encoding::dataLineLength(count);
+            encoding::Portable::line(portable.data(), address, end - count, count);
+        const std::size_t length = dataLineLength(count);
         ASSERT_EQ(std::string(vector.data(), length), std::string(portable.data(), length));
         ASSERT_EQ(vectorSum, portableSum);
     }

@@ -3,7 +3,7 @@
 // whatever the stream delivers per read, and report a failed read only after the chunks
 // that were whole before it.
 
-#include "blocks.h"
+#include "output.h"
 #include "srecord.h"
 
 #include <gtest/gtest.h>
@@ -197,7 +197,7 @@ Status putRecords(LineWriter& writer, Sink& sink, std::size_t records, std::stri
     std::uint8_t data[16];
     SRecord record;
     SRecord copy;
-    SRecord::Line line;
+    Line line;
     for (std::size_t i = 0; i <= records; ++i) {
         for (std::size_t j = 0; j < 16; ++j) {
             data[j] = static_cast<std::uint8_t>(i * 16 + j);
@@ -321,7 +321,7 @@ TEST(LineWriter, RunOfChunksAsRecordByRecord) {
     std::mt19937 random(1);
     const std::size_t none = static_cast<std::size_t>(-1);
     for (std::size_t chunkSize = 1; chunkSize <= 18; ++chunkSize) {
-        const std::size_t length = 14 + 2 * chunkSize;
+        const std::size_t length = dataLineLength(static_cast<std::uint32_t>(chunkSize));
         const std::size_t whole = LineWriter::blockSize / length + 3;
         for (const std::size_t rest : {std::size_t{0}, chunkSize / 2 + 1}) {
             const std::size_t size = whole * chunkSize + (rest < chunkSize ? rest : 0);

@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: MIT
-#ifndef MKSREC_FILES_H
-#define MKSREC_FILES_H
+#ifndef MKSREC_SYSTEM_H
+#define MKSREC_SYSTEM_H
 
 #include <cstdio>
 
 namespace mksrec {
 
-// What the driver asks the operating system about its files before it writes a byte.
+// What the driver settles with the operating system before it writes a byte.
 
 // Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that the input
 // and the output never take those numbers and no message lands in the output file.
-// False when one stays closed.
-bool openStandardDescriptors();
+// Returns the first that stays closed, errno telling why, or -1 when all three are open.
+int openStandardDescriptors();
+
+// Standard output only echoes the settings: a reader that has gone away must not end the
+// conversion. Writes to a closed pipe then fail with EPIPE instead of killing the process,
+// and a failed write of the output file is reported like any other.
+void ignoreBrokenPipes();
 
 // Whether opening `outPath` for writing would destroy the input read through `in`
 // (`inPath`): the same regular file, FIFO or block device under any name the kernel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "files.h"
+#include "system.h"
 
 #ifdef _WIN32
 #include <filesystem>
@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,11 +38,13 @@ std::filesystem::path filePath(const char* name) {
 
 } // namespace
 
-// Windows keeps its standard handles apart from the files a program opens, and has no
-// FIFOs or block devices to name twice: only a regular file can be the input.
-bool openStandardDescriptors() {
-    return true;
+// Windows keeps its standard handles apart from the files a program opens, has no SIGPIPE,
+// and has no FIFOs or block devices to name twice: only a regular file can be the input.
+int openStandardDescriptors() {
+    return -1;
 }
+
+void ignoreBrokenPipes() {}
 
 bool isInputFile(std::FILE*, const char* inPath, const char* outPath) {
     std::error_code ec;
@@ -51,15 +54,19 @@ bool isInputFile(std::FILE*, const char* inPath, const char* outPath) {
 
 #else
 
-bool openStandardDescriptors() {
+int openStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
         // open() takes the lowest free number, which is fd itself: every one below it is
         // open by now.
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", O_RDWR) != fd) {
-            return false;
+            return fd;
         }
     }
-    return true;
+    return -1;
+}
+
+void ignoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool isInputFile(std::FILE* in, const char* /*inPath*/, const char* outPath) {

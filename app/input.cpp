@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+#include "input.h"
+
+namespace mksrec {
+
+namespace {
+constexpr std::size_t preferredBlock = std::size_t{64} * 1024;
+} // namespace
+
+ChunkReader::ChunkReader(std::int32_t size) {
+    if (size <= 0) {
+        return;
+    }
+    chunkSize = static_cast<std::size_t>(size);
+    blockSize = chunkSize >= preferredBlock ? chunkSize : preferredBlock / chunkSize * chunkSize;
+    block.reset(static_cast<std::uint8_t*>(std::malloc(blockSize)));
+}
+
+Status ChunkReader::next(Chunks& chunks) {
+    // fread() only comes back short at the end of the input or on an error, and a stream
+    // that failed once, or ended, is not asked again.
+    std::size_t filled = 0;
+    if (!lastBlock) {
+        filled = std::fread(block.get(), 1, blockSize, in.get());
+        lastBlock = filled < blockSize;
+        if (std::ferror(in.get())) {
+            readError = lastError();
+            // Chunks that were whole before the failure are delivered as a read of their own
+            // would have; the broken one is not.
+            filled -= filled % chunkSize;
+        }
+    }
+    if (filled == 0) {
+        return readError != 0 ? Status::ReadFailed : Status::End;
+    }
+    chunks = {block.get(), filled, chunkSize};
+    return Status::Ok;
+}
+
+} // namespace mksrec
