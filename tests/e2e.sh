@@ -139,6 +139,9 @@ release() {
 # Runners, each wrapped around a command and passing on its exit status.
 # together COMMAND...: standard output and standard error into one log, shown as output.
 together() { "$@" >log 2>&1; local status=$?; cat log; return $status; }
+# reader_gone COMMAND...: standard output is a pipe whose reader has exited by the time the
+# command starts.
+reader_gone() { { sleep 0.2 && "$@"; } | true; return "${PIPESTATUS[0]}"; }
 # through_pipe COMMAND...: descriptor 3 is a pipe that ends in "out".
 through_pipe() { { "$@" 3>&1 >&4 | cat >out; return "${PIPESTATUS[0]}"; } 4>&1; }
 # from_endless_zeros COMMAND...: 4 MiB of zeros on standard input; the command must stop
@@ -231,6 +234,7 @@ check "non-ASCII paths" 0 "$(bytes 0 40)" 'cp in é.bin && $M 16 8000 é.bin ж.
 check "non-ASCII hard link" 255 "$(bytes 0 4)" 'ln in ж && $M 16 0 in ж' "$settings_16_at_0" "ERROR:  Output file 'ж' is the input file.\n" 'old\n'
 check "the sample, byte for byte" 0 '' '$M 16 8000 "$examples/sample.bin" out && cmp out "$examples/sample.srec"' "$settings_16_at_8000" '' '*'
 check "messages after settings in one log" 255 "$(bytes 0 20)" 'together $M 17 0 in out' "$(count_setting 17)$(address_setting 000000)$too_many$problem" '' 'S2'
+check "count error after its setting in one log" 255 "$(bytes 0 40)" 'together $M 0 0 in out' "$(count_setting 0)ERROR:  Can't have 0 bytes per record.\n" '' 'old\n'
 check "open error after settings in one log" 255 '' 'together $M 16 0 nothing out' "${settings_16_at_0}ERROR:  Can't open file 'nothing' for reading.\n" '' -
 
 needs posix
@@ -247,6 +251,9 @@ check "null device twice" 0 "$(bytes 0 40)" '$M 16 8000 /dev/null /dev/null' "$s
 check "input by descriptor is the output" 255 "$(bytes 0 4)" '$M 16 0 /dev/fd/3 in 3<in' "$settings_16_at_0" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
 check "output by descriptor is the input" 255 "$(bytes 0 4)" '$M 16 0 in /dev/fd/3 3<in' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
 check "stdin closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "stdout on a full disk" 0 "$(bytes 0 40)" '$M 16 8000 in out >/dev/full' '' '' "$forty_bytes_at_8000$terminator"
+check "stdout's reader gone" 0 "$(bytes 0 40)" 'reader_gone $M 16 8000 in out' '' '' "$forty_bytes_at_8000$terminator"
+check "output's reader gone" 255 "$(bytes 0 40)" 'reader_gone $M 16 8000 in /dev/stdout' '' "ERROR:  Can't write file '/dev/stdout': Broken pipe.\n$problem" 'old\n'
 check "stdout closed" 0 "$(bytes 0 40)" '$M 16 8000 in out >&-' '' '' "$forty_bytes_at_8000$terminator"
 check "stderr closed" 0 "$(bytes 0 40)" '$M 16 8000 in out 2>&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "stdin and stdout closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&- >&-' '' '' "$forty_bytes_at_8000$terminator"
@@ -273,6 +280,9 @@ needs loop
 check "block device twice" 255 "$kilobyte" 'loop disk && $M 16 0 disk disk' "$settings_16_at_0" "ERROR:  Output file 'disk' is the input file.\n" 'old\n'
 check "block device and a second node" 255 "$kilobyte" 'loop disk && twin node disk && $M 16 0 disk node' "$settings_16_at_0" "ERROR:  Output file 'node' is the input file.\n" 'old\n'
 check "block device and its descriptor" 255 "$kilobyte" 'loop disk && $M 16 0 disk /dev/fd/3 3<disk' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
+check "a block node of no device as output" 255 "$kilobyte" 'mknod blk b 0 0 && $M 16 0 in blk' "$settings_16_at_0" "ERROR:  Can't open file 'blk' for writing.\n" 'old\n'
+check "a character node of the input's numbers" 255 "$kilobyte" 'loop disk && mkdir d && mount -t tmpfs -o nodev none d && mknod d/node c "0x$(stat -Lc %t disk)" "0x$(stat -Lc %T disk)" && $M 16 0 disk d/node; s=$?; umount d; (exit $s)' "$settings_16_at_0" "ERROR:  Can't open file 'd/node' for writing.\n" 'old\n'
+check "same inode number on two file systems" 0 "$(bytes 0 40)" 'mkdir a b && mount -t tmpfs none a && mount -t tmpfs none b && cp in a/in && : >b/out && [ "$(stat -c %i a/in)" = "$(stat -c %i b/out)" ] && $M 16 8000 a/in b/out; s=$? && cat b/out >out; umount a b; (exit $s)' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 
 needs prlimit
 check "file size limit, first block" 255 "$(bytes 0 256)$(bytes 0 256)" 'copies 80 big && size_limited 10000 $M 16 0 big out' "$settings_16_at_0" "ERROR:  Can't write file 'out': File too large.\n$problem" '*'
@@ -288,6 +298,8 @@ check "read fails after two whole chunks" 255 "$(bytes 0 40)" 'fail_read in 32 $
 check "read fails inside the third chunk" 255 "$(bytes 0 40)" 'fail_read in 36 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
 check "read fails once, not tried again" 255 "$(bytes 0 64)" 'fail_read in 32 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
 check "read fails once, stdin closed" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out <&-' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
+check "input replaced right after opening" 255 "$(bytes 0 40)" 'rm out && ln in out && cp in other && FAULT_FILE=in FAULT_REPLACE=other with_faults $M 16 8000 in out' "$settings_16_at_8000" "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 40)"
+check "no /dev/null for a closed stdout" 255 "$(bytes 0 40)" 'FAULT_FILE=/dev/null FAULT_OPEN=1 with_faults $M 16 8000 in out >&-' '' "ERROR:  Can't open /dev/null in place of closed standard output: Too many open files in system.\n" 'old\n'
 needs
 
 if [ $((passed + failed)) = 0 ]; then

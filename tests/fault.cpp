@@ -7,11 +7,17 @@
 //                       program that retried would be caught.
 //   FAULT_CLOSE=1       fclose() closes the file and then fails with EIO, as a delayed write
 //                       error on a network file system does.
+//   FAULT_REPLACE=PATH  right after FAULT_FILE is opened, PATH is renamed over it, as another
+//                       process could do at that moment.
+//   FAULT_OPEN=1        open() of FAULT_FILE fails with ENFILE, as when the system's file
+//                       table is full.
 // Every other stream goes through untouched.
 
 #include <dlfcn.h>
+#include <fcntl.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,10 +32,17 @@ template <typename Function> Function next(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
-std::FILE* remember(const char* path, std::FILE* stream) {
+bool isTarget(const char* path) {
     const char* wanted = std::getenv("FAULT_FILE");
-    if (stream != nullptr && wanted != nullptr && std::strcmp(path, wanted) == 0) {
+    return wanted != nullptr && std::strcmp(path, wanted) == 0;
+}
+
+std::FILE* remember(const char* path, std::FILE* stream) {
+    if (stream != nullptr && isTarget(path)) {
         target = stream;
+        if (const char* replacement = std::getenv("FAULT_REPLACE")) {
+            std::rename(replacement, path);
+        }
     }
     return stream;
 }
@@ -39,6 +52,23 @@ std::FILE* remember(const char* path, std::FILE* stream) {
 // The C library's own declarations name their parameters with reserved identifiers.
 // NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 extern "C" {
+int open(const char* path, int flags, ...) {
+    using Open = int (*)(const char*, int, ...);
+    static const auto real = next<Open>("open");
+    if (isTarget(path) && std::getenv("FAULT_OPEN") != nullptr) {
+        errno = ENFILE;
+        return -1;
+    }
+    // The mode is there only when a file may be created.
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list rest;
+        va_start(rest, flags);
+        mode = static_cast<mode_t>(va_arg(rest, unsigned));
+        va_end(rest);
+    }
+    return real(path, flags, mode);
+}
 
 std::FILE* fopen(const char* path, const char* mode) {
     using Open = std::FILE* (*)(const char*, const char*);

@@ -396,4 +396,10 @@ TEST(ChunkReader, NoBufferForNegativeCounts) {
     EXPECT_TRUE(ChunkReader(1).valid());
 }
 
+// A run that stops before its output is opened closes nothing and reports nothing.
+TEST(LineWriter, CloseWithoutAFileSucceeds) {
+    LineWriter writer;
+    EXPECT_TRUE(writer.close());
+}
+
 } // namespace

@@ -123,6 +123,8 @@ const Case cases[] = {
      "ERROR:  Problem calculating checksum.\n"},
     // 12 + 4 = 0x10: a terminator never prints or sums data, buffer or not; ~0x10 = ef.
     {"terminator with count", Terminator, 12, 0x55, false, {}, "S810000000ef\r\n", 0, ""},
+    // 0xa6 + 4 = 0xaa: the count's digits in lowercase too; ~0xaa = 55.
+    {"terminator with count of letters", Terminator, 0xA6, 0, false, {}, "S8aa00000055\r\n", 0, ""},
     {"terminator count ignores data",
      Terminator,
      2,
@@ -192,6 +194,24 @@ TEST(SRecord, AdvanceAddressContinuesBehindTheRecordAndWraps) {
     record.setAddress(0xFFFFFFF8);
     record.advanceAddress();
     EXPECT_EQ(record.getAddress(), 0x8u);
+}
+
+// Only the address's three low bytes enter a data record's sum, each on its own; a
+// terminator's sum has no address at all. 1 + 4 + 0xd4 + 0xc3 + 0xb2 + 0x10 = 0x25e: ~ = a1;
+// 12 + 4 = 0x10: ~ = ef.
+TEST(SRecord, ChecksumSumsTheLowThreeAddressBytes) {
+    const std::uint8_t byte = 0x10;
+    SRecord record;
+    record.setType(Data);
+    record.setByteCount(1);
+    record.setAddress(0xA1B2C3D4);
+    record.setData(&byte);
+    ASSERT_EQ(record.computeChecksum(), 0);
+    EXPECT_EQ(record.getChecksum(), 0xA1u);
+    record.setType(Terminator);
+    record.setByteCount(12);
+    ASSERT_EQ(record.computeChecksum(), 0);
+    EXPECT_EQ(record.getChecksum(), 0xEFu);
 }
 
 TEST(SRecord, ChecksumRefusesDataWithoutBufferAndKeepsTheOldValue) {
