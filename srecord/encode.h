@@ -12,10 +12,8 @@
 #include "encode/portable.h"
 #include "line.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #if !defined(MKSREC_PORTABLE) && (defined(__SSE2__) || defined(_M_X64))
 #include "encode/sse2.h"
@@ -38,49 +36,41 @@ using Encoder = Portable;
 
 namespace mksrec::encoding {
 
-// `lines` lines of Count bytes each, back to back from p: the first with the bytes at
-// `data` at `address`, each next one with the bytes and at the address right behind the one
-// before; the last line's checksum. A constant count lets the compiler drop the encoder's
-// tests of it. One-byte lines go to the encoder's kernel for many at once where it has one,
-// from the first address it takes; the rest a line at a time.
-template <typename E, std::uint32_t Count>
-std::uint32_t linesOf(char* p, std::uint32_t address, const std::uint8_t* data, std::size_t lines) {
-    std::uint32_t checksum = 0;
-    std::size_t left = lines;
-    const auto step = [&](std::size_t n) {
-        p += n * dataLineLength(Count);
-        address += static_cast<std::uint32_t>(n * Count);
-        data += n * Count;
-        left -= n;
-    };
-    if constexpr (Count == 1 && E::onesAtOnce > 1) {
-        for (; left > 0 && address % E::onesAtOnce != 0; step(1)) {
-            checksum = E::line(p, address, data, Count);
-        }
-        for (; left >= E::onesAtOnce; step(E::onesAtOnce)) {
-            checksum = E::ones(p, address, data);
-        }
-    }
-    for (; left > 0; step(1)) {
-        checksum = E::line(p, address, data, Count);
-    }
-    return checksum;
-}
-
-template <typename E, std::size_t... Counts>
-constexpr auto lineEncoders(std::index_sequence<Counts...> /*counts*/) {
-    using Lines = std::uint32_t (*)(char*, std::uint32_t, const std::uint8_t*, std::size_t);
-    return std::array<Lines, sizeof...(Counts)>{linesOf<E, Counts + 1>...};
-}
-
-// The lines of `lines` consecutive records of `count` bytes each, every one a writable data
-// record (line.h); the last line's checksum. Writes up to maxLineLength characters from the
-// last line's start.
+// The lines of `lines` consecutive records of `count` bytes each, back to back from p: the
+// first with the bytes at `data` at `address`, each next one with the bytes and at the
+// address right behind the one before, every one a writable data record (line.h); the last
+// line's checksum. Writes up to maxLineLength characters from the last line's start. Where
+// the encoder has kernels, they take the runs they are made for, one-byte lines from the
+// first address they can start at; every other line goes through line().
 template <typename E = Encoder>
 std::uint32_t encodeLines(char* p, std::uint32_t address, const std::uint8_t* data,
                           std::uint32_t count, std::size_t lines) {
-    static constexpr auto encoders = lineEncoders<E>(std::make_index_sequence<maxDataBytes>());
-    return encoders[count - 1](p, address, data, lines);
+    std::uint32_t checksum = 0;
+    std::size_t left = lines;
+    const auto step = [&](std::size_t n) {
+        p += n * dataLineLength(count);
+        address += static_cast<std::uint32_t>(n) * count;
+        data += n * count;
+        left -= n;
+    };
+    if constexpr (E::kernels) {
+        if (count == 1) {
+            for (; left > 0 && address % E::onesAtOnce != 0; step(1)) {
+                checksum = E::line(p, address, data, count);
+            }
+            for (; left >= E::onesAtOnce; step(E::onesAtOnce)) {
+                checksum = E::ones(p, address, data);
+            }
+        } else if (count == maxDataBytes) {
+            for (; left >= 2; step(2)) {
+                checksum = E::pairOf16(p, address, data);
+            }
+        }
+    }
+    for (; left > 0; step(1)) {
+        checksum = E::line(p, address, data, count);
+    }
+    return checksum;
 }
 
 } // namespace mksrec::encoding

@@ -31,8 +31,8 @@ inline void putDigits(char* p, uint8x16_t bytes, bool both) {
 // AArch64 (every one has NEON), little-endian: sixteen bytes to their thirty-two digits at
 // once.
 struct Neon {
-    // No faster way for one-byte lines than line().
-    static constexpr std::size_t onesAtOnce = 1;
+    // No kernels for many lines at once: every line goes through line().
+    static constexpr bool kernels = false;
 
     static std::uint32_t line(char* p, std::uint32_t address, const std::uint8_t* data,
                               std::uint32_t count) {

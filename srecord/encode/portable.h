@@ -12,8 +12,8 @@ namespace mksrec::encoding {
 // Any target: one table lookup per byte, the checksum summed in the same loop. The encoder
 // of every target without a vector one, and the model the vector ones are tested against.
 struct Portable {
-    // No faster way for one-byte lines than line().
-    static constexpr std::size_t onesAtOnce = 1;
+    // No kernels for many lines at once: every line goes through line().
+    static constexpr bool kernels = false;
 
     // The S2 line of `count` (1 to 16) bytes at `address` (the last of them at most
     // 0xFFFFFF), at p; returns its checksum.
