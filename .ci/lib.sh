@@ -35,15 +35,15 @@ readme_block() {
 }
 readme_command() { readme_block "$1" sh "$2"; }
 
-# suite DIR JOBS CMAKE_OPTION...: builds into DIR with warnings as errors and GoogleTest
-# compiled from Debian's sources by the same compiler (a prebuilt libgtest links only for
-# the machine and the C++ library it was built for), then runs the whole suite, JOBS tests
-# at a time, and shows what the scripts counted and skipped.
+# suite DIR JOBS CMAKE_OPTION...: builds into DIR with the project's warnings as errors
+# (MKSREC_WERROR) and GoogleTest compiled from Debian's sources by the same compiler (a
+# prebuilt libgtest links only for the machine and the C++ library it was built for), then
+# runs the whole suite, JOBS tests at a time, and shows what the scripts counted and skipped.
 suite() {
     local dir=$1 jobs=$2
     shift 2
     need cmake make googletest binutils
-    cmake -S . -B "$dir" -DMKSREC_GTEST_SOURCE=/usr/src/googletest -DCMAKE_CXX_FLAGS=-Werror \
+    cmake -S . -B "$dir" -DMKSREC_GTEST_SOURCE=/usr/src/googletest -DMKSREC_WERROR=ON \
         "$@" >/dev/null
     cmake --build "$dir" --parallel
     ctest --test-dir "$dir" --output-on-failure -j "$jobs"

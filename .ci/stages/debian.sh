@@ -18,6 +18,7 @@ orig=$scratch/mksrec_$upstream.orig.tar.gz
 
 fresh_root
 step Install 4 /
+# The second build also runs the whole suite from a path with spaces.
 builds=(/build/one "/build/two, later")
 umasks=(022 002)
 for i in 0 1; do

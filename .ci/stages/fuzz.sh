@@ -2,7 +2,7 @@
 # A minute of libFuzzer per target, from the committed corpus.
 source "$(dirname "$0")/../lib.sh"
 need cmake make clang libclang-rt-14-dev
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DMKSREC_FUZZ=ON -DMKSREC_SANITIZE=ON \
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DMKSREC_FUZZ=ON -DMKSREC_SANITIZE=ON -DMKSREC_WERROR=ON \
     -DMKSREC_TESTS=OFF >/dev/null
 cmake --build build-fuzz --parallel
 for target in record arguments driver; do
