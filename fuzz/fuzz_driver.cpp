@@ -5,6 +5,7 @@
 
 #include "driver.h"
 #include "fuzz_input.h"
+#include "line.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,10 +45,11 @@ void readBack(const std::string& text, std::uint32_t start, std::size_t perRecor
             return;
         }
         require(line.size() >= 14 && line.compare(0, 2, "S2") == 0, "an S2 line");
-        require(line.find_first_not_of("0123456789abcdef", 2) == std::string::npos,
-                "lowercase hexadecimal");
+        require(line.find_first_not_of(hexDigits, 2) == std::string::npos, "lowercase hexadecimal");
         const unsigned count = hexByte(line, 2);
-        require(line.size() == 4 + 2 * count, "count matches the line");
+        // The count is that of the address, data and checksum bytes; the line lacks its CR LF.
+        require(count >= 4 && line.size() + 2 == dataLineLength(count - 4),
+                "count matches the line");
         unsigned sum = 0;
         for (std::size_t i = 2; i < line.size(); i += 2) {
             sum += hexByte(line, i);
