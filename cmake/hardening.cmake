@@ -40,10 +40,13 @@ endfunction()
 
 mksrec_harden(COMPILE "-f(no-)?stack-protector" -fstack-protector-strong)
 mksrec_harden(COMPILE "-f(no-)?stack-clash-protection" -fstack-clash-protection)
-# Control-flow protection: CET on x86-64, pointer authentication and BTI on AArch64; each
-# compiler refuses the other's flag, so the check picks the right one.
-mksrec_harden(COMPILE "-fcf-protection" -fcf-protection)
-mksrec_harden(COMPILE "-mbranch-protection" -mbranch-protection=standard)
+# Control-flow protection: CET on x86-64, pointer authentication and BTI on AArch64. Each is
+# asked for on its own processor only: clang takes the other's flag with a mere warning.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  mksrec_harden(COMPILE "-fcf-protection" -fcf-protection)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+  mksrec_harden(COMPILE "-mbranch-protection" -mbranch-protection=standard)
+endif()
 mksrec_harden(COMPILE "format-security" -Wformat -Werror=format-security)
 
 # Fortified string and stdio calls need optimisation (glibc warns without it), so only the

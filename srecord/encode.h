@@ -55,20 +55,24 @@ std::uint32_t encodeLines(char* p, std::uint32_t address, const std::uint8_t* da
     };
     if constexpr (E::kernels) {
         if (count == 1) {
-            for (; left > 0 && address % E::onesAtOnce != 0; step(1)) {
+            while (left > 0 && address % E::onesAtOnce != 0) {
                 checksum = E::line(p, address, data, count);
+                step(1);
             }
-            for (; left >= E::onesAtOnce; step(E::onesAtOnce)) {
+            while (left >= E::onesAtOnce) {
                 checksum = E::ones(p, address, data);
+                step(E::onesAtOnce);
             }
         } else if (count == maxDataBytes) {
-            for (; left >= 2; step(2)) {
+            while (left >= 2) {
                 checksum = E::pairOf16(p, address, data);
+                step(2);
             }
         }
     }
-    for (; left > 0; step(1)) {
+    while (left > 0) {
         checksum = E::line(p, address, data, count);
+        step(1);
     }
     return checksum;
 }
