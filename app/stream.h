@@ -30,7 +30,7 @@ class Stream {
     // turns LF into CR LF (Windows). False when the file cannot be opened.
     bool open(const char* path, const char* mode);
     // Takes over `file`, called `path` in messages.
-    void attach(std::FILE* file, const char* path);
+    void attach(std::FILE* opened, const char* path);
 
     std::FILE* get() const { return file.get(); }
     const char* path() const { return name; }

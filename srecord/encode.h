@@ -36,6 +36,26 @@ using Encoder = Portable;
 
 namespace mksrec::encoding {
 
+// Where the next line of a run goes and whose bytes it shows.
+struct Cursor {
+    Cursor(char* out, std::uint32_t first, const std::uint8_t* bytes, std::uint32_t perLine,
+           std::size_t lines)
+        : p(out), address(first), data(bytes), count(perLine), left(lines) {}
+
+    char* p;
+    std::uint32_t address;
+    const std::uint8_t* data;
+    std::uint32_t count;
+    std::size_t left; // lines
+
+    void advance(std::size_t lines) {
+        p += lines * dataLineLength(count);
+        address += static_cast<std::uint32_t>(lines) * count;
+        data += lines * count;
+        left -= lines;
+    }
+};
+
 // The lines of `lines` consecutive records of `count` bytes each, back to back from p: the
 // first with the bytes at `data` at `address`, each next one with the bytes and at the
 // address right behind the one before, every one a writable data record (line.h); the last
@@ -45,34 +65,28 @@ namespace mksrec::encoding {
 template <typename E = Encoder>
 std::uint32_t encodeLines(char* p, std::uint32_t address, const std::uint8_t* data,
                           std::uint32_t count, std::size_t lines) {
+    Cursor at(p, address, data, count, lines);
     std::uint32_t checksum = 0;
-    std::size_t left = lines;
-    const auto step = [&](std::size_t n) {
-        p += n * dataLineLength(count);
-        address += static_cast<std::uint32_t>(n) * count;
-        data += n * count;
-        left -= n;
-    };
     if constexpr (E::kernels) {
         if (count == 1) {
-            while (left > 0 && address % E::onesAtOnce != 0) {
-                checksum = E::line(p, address, data, count);
-                step(1);
+            while (at.left > 0 && at.address % E::onesAtOnce != 0) {
+                checksum = E::line(at.p, at.address, at.data, count);
+                at.advance(1);
             }
-            while (left >= E::onesAtOnce) {
-                checksum = E::ones(p, address, data);
-                step(E::onesAtOnce);
+            while (at.left >= E::onesAtOnce) {
+                checksum = E::ones(at.p, at.address, at.data);
+                at.advance(E::onesAtOnce);
             }
         } else if (count == maxDataBytes) {
-            while (left >= 2) {
-                checksum = E::pairOf16(p, address, data);
-                step(2);
+            while (at.left >= 2) {
+                checksum = E::pairOf16(at.p, at.address, at.data);
+                at.advance(2);
             }
         }
     }
-    while (left > 0) {
-        checksum = E::line(p, address, data, count);
-        step(1);
+    while (at.left > 0) {
+        checksum = E::line(at.p, at.address, at.data, count);
+        at.advance(1);
     }
     return checksum;
 }
