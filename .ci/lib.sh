@@ -97,6 +97,7 @@ fresh_root() {
 # The root holds mounts of this machine's /proc and /dev: they must be gone before anything
 # is removed, or the removal would reach into the real ones.
 cleanup_root() {
+    [ -n "${root:-}" ] || { rm -rf "$scratch"; return; }
     umount -R "$root/dev" "$root/proc" 2>/dev/null || umount -R -l "$root/dev" "$root/proc" 2>/dev/null
     if findmnt -rn -o TARGET | grep -q "^$root/"; then
         echo "still mounted under $root: not removed" >&2

@@ -2,9 +2,7 @@
 #include "system.h"
 
 #ifdef _WIN32
-#include <filesystem>
-#include <string>
-#include <system_error>
+#include <io.h>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -22,18 +20,10 @@ namespace mksrec {
 
 namespace {
 
-// A file name as fopen() reads it. Windows' C library reads narrow names in the process
-// code page (UTF-8, by mksrec's manifest), where the filesystem library would read them in
-// another: a name beyond ASCII would then miss its file.
-std::filesystem::path filePath(const char* name) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    if (size <= 0) {
-        return {};
-    }
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), size);
-    wide.pop_back(); // the terminating null
-    return wide;
+// Volume serial number and file index: the same pair is the same file, under any name.
+bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 } // namespace
@@ -46,10 +36,27 @@ int openStandardDescriptors() {
 
 void ignoreBrokenPipes() {}
 
-bool isInputFile(std::FILE*, const char* inPath, const char* outPath) {
-    std::error_code ec;
-    const std::filesystem::path in = filePath(inPath), out = filePath(outPath);
-    return std::filesystem::is_regular_file(out, ec) && std::filesystem::equivalent(in, out, ec);
+bool isInputFile(std::FILE* in, const char* /*inPath*/, const char* outPath) {
+    BY_HANDLE_FILE_INFORMATION input{};
+    BY_HANDLE_FILE_INFORMATION output{};
+    // The input through its open stream, so that a name replaced since does not count.
+    const auto inHandle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(in)));
+    if (inHandle == INVALID_HANDLE_VALUE || GetFileInformationByHandle(inHandle, &input) == 0) {
+        return false;
+    }
+    // The narrow name as fopen() reads it, in the process code page (UTF-8, by mksrec's
+    // manifest). No access is asked for, only the identity; an output that does not exist yet
+    // cannot be the input. Backup semantics open a directory too, which is never the input.
+    const HANDLE outHandle =
+        CreateFileA(outPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (outHandle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool known = GetFileInformationByHandle(outHandle, &output) != 0;
+    CloseHandle(outHandle);
+    return known && (output.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           sameFile(input, output);
 }
 
 #else

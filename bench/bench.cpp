@@ -28,6 +28,11 @@ namespace {
 
 const char* const mksrec = MKSREC_PATH;
 const char* const floorProgram = MKSREC_FLOOR_PATH;
+#ifdef MKSREC_STATIC_PATH
+// The same program linked static-pie, as the Linux downloads are: timed on the 64 KiB
+// workload, where starting the process is most of the cost.
+const char* const staticProgram = MKSREC_STATIC_PATH;
+#endif
 
 struct Sample {
     double cpu;  // seconds, user + system
@@ -167,7 +172,8 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path dir = pattern;
     const bool haveObjcopy = std::system("command -v objcopy >/dev/null") == 0;
 
-    // Three commands a workload, in this order: mksrec, floor, objcopy.
+    // Three commands a workload, in this order: mksrec, floor, objcopy; then the static
+    // program on the last workload.
     std::vector<Command> commands;
     for (const Workload& workload : workloads) {
         const std::string image = makeImage(dir, workload.bytes);
@@ -185,6 +191,14 @@ int main(int argc, char* argv[]) {
         }
     }
     const std::size_t perWorkload = haveObjcopy ? 3 : 2;
+#ifdef MKSREC_STATIC_PATH
+    {
+        Command small = commands[(std::size(workloads) - 1) * perWorkload];
+        small.name = "static";
+        small.args[0] = staticProgram;
+        commands.push_back(small);
+    }
+#endif
 
     // Round 0 warms the page cache and is not counted.
     for (long round = 0; round <= rounds; ++round) {
@@ -219,6 +233,14 @@ int main(int argc, char* argv[]) {
                         first[0].cpu() / first[2].cpu(), first[0].wall() / first[2].wall());
         }
     }
+#ifdef MKSREC_STATIC_PATH
+    const Command& dynamic = commands[(std::size(workloads) - 1) * perWorkload];
+    const Command& linkedStatic = commands.back();
+    std::printf("%-38s %-8s %9.2f %9.2f\n", "", "static", linkedStatic.cpu() * 1e3,
+                linkedStatic.wall() * 1e3);
+    std::printf("%-38s static/mksrec  CPU %.2f  wall %.2f\n", "",
+                linkedStatic.cpu() / dynamic.cpu(), linkedStatic.wall() / dynamic.wall());
+#endif
     if (!haveObjcopy) {
         std::printf("objcopy not found: not timed\n");
     }

@@ -11,9 +11,7 @@ include(CheckCXXSourceCompiles)
 include(CheckLinkerFlag)
 
 add_library(mksrec_hardening INTERFACE)
-# Windows programs get ASLR and DEP from the linker's defaults; the stack protector and the
-# fortified functions would need MinGW's libssp, a DLL a bare Windows lacks. The rest is ELF.
-if(NOT MKSREC_HARDENING OR WIN32)
+if(NOT MKSREC_HARDENING)
   return()
 endif()
 
@@ -37,6 +35,19 @@ function(mksrec_harden kind family)
     endif()
   endif()
 endfunction()
+
+# Windows: address space layout randomisation (a relocatable image, 64-bit addresses) and
+# no execution from data pages, which MinGW's linker is told here and MSVC's does by
+# default. The stack protector and the fortified functions would need MinGW's libssp, a DLL
+# a bare Windows lacks; the rest is ELF.
+if(WIN32)
+  if(NOT MSVC)
+    mksrec_harden(LINK "dynamicbase" LINKER:--dynamicbase)
+    mksrec_harden(LINK "nxcompat" LINKER:--nxcompat)
+    mksrec_harden(LINK "high-entropy-va" LINKER:--high-entropy-va)
+  endif()
+  return()
+endif()
 
 mksrec_harden(COMPILE "-f(no-)?stack-protector" -fstack-protector-strong)
 mksrec_harden(COMPILE "-f(no-)?stack-clash-protection" -fstack-clash-protection)
@@ -66,14 +77,17 @@ if(NOT given_compile MATCHES "_FORTIFY_SOURCE")
 endif()
 
 # Position-independent executables, so that ASLR moves the program too. -pie goes to
-# executables only: the test suite links a shared fault-injection module as well.
+# executables only: the test suite links a shared fault-injection module as well. A static
+# program is linked -static-pie instead (app/CMakeLists.txt).
 if(NOT given_compile MATCHES "-f(no-)?(pie|PIE)" AND NOT given_link MATCHES "-(no-)?pie")
   check_cxx_compiler_flag(-fPIE MKSREC_HAS_FPIE)
   check_linker_flag(CXX -pie MKSREC_HAS_PIE)
   if(MKSREC_HAS_FPIE AND MKSREC_HAS_PIE)
     target_compile_options(mksrec_hardening INTERFACE -fPIE)
-    target_link_options(mksrec_hardening INTERFACE
-                        "$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-pie>")
+    if(NOT MKSREC_STATIC)
+      target_link_options(mksrec_hardening INTERFACE
+                          "$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-pie>")
+    endif()
   endif()
 endif()
 # Relocations read-only after start-up, and all of them resolved at start-up (BIND_NOW), so

@@ -15,17 +15,26 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # Dependencies from the libraries the binary actually links (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# A cross build packages for its target, where dpkg would name the build machine's. Debian's
-# names for the processors of cmake/toolchains/, decided when configuring, whatever is
-# installed by then.
+# Packages are named after the system and processor they run on, whatever built them:
+# mksrec-1.0.0-linux-x86_64.tar.gz, mksrec-1.0.0-windows-x86_64.zip. Debian names its
+# architectures in its own words, and a cross build packages for its target, where dpkg would
+# name the build machine's.
+string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
+set(processor ${CMAKE_SYSTEM_PROCESSOR})
+if(processor MATCHES "^(AMD64|amd64)$")
+  set(processor x86_64)
+elseif(processor MATCHES "^armv7")
+  set(processor armhf)
+endif()
+set(CPACK_SYSTEM_NAME ${system}-${processor})
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  set(debian_architecture ${CMAKE_SYSTEM_PROCESSOR})
-  if(debian_architecture STREQUAL "aarch64")
-    set(debian_architecture arm64)
-  elseif(debian_architecture STREQUAL "x86_64")
-    set(debian_architecture amd64)
+  if(processor STREQUAL "x86_64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+  elseif(processor STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  else()
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${processor}) # armhf, s390x
   endif()
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${debian_architecture})
 endif()
 
 # Reproducible: every time stamp is the source's (CPack reads SOURCE_DATE_EPOCH, which

@@ -58,7 +58,7 @@ for i in 0 1; do
      cmake --build build --parallel >/dev/null
      cd build && cpack -G DEB >/dev/null && cpack -G TGZ >/dev/null)
 done
-for file in "mksrec_${upstream}_$arch.deb" "mksrec-$upstream-Linux.tar.gz"; do
+for file in "mksrec_${upstream}_$arch.deb" "mksrec-$upstream-linux-x86_64.tar.gz"; do
     cmp "${clones[0]}/build/$file" "${clones[1]}/build/$file"
     echo "$file: the two builds are identical"
 done

@@ -29,7 +29,8 @@ for dll in $dlls; do
 done
 
 (cd build-windows && cpack -G ZIP)
-unzip -l build-windows/mksrec-*-win64.zip
-for file in bin/mksrec.exe README.md mksrec.txt; do
-    unzip -l build-windows/mksrec-*-win64.zip "*/$file" >/dev/null || { echo "zip lacks $file"; exit 1; }
+unzip -l build-windows/mksrec-*-windows-x86_64.zip
+for file in mksrec.exe README.txt LICENSE.txt mksrec.txt; do
+    unzip -l build-windows/mksrec-*-windows-x86_64.zip "*/$file" >/dev/null ||
+        { echo "zip lacks $file"; exit 1; }
 done
