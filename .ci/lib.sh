@@ -22,12 +22,15 @@ need() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# readme_block HEADING LANGUAGE N: the Nth LANGUAGE block under the README's "## HEADING",
-# verbatim, so that CI runs exactly what a reader is told to run. Indented blocks (inside a
-# list item) count too; their indentation is removed.
+# readme_block HEADING LANGUAGE N: the Nth LANGUAGE block in the README's section titled
+# HEADING (any level, down to the next heading of the same level or above), verbatim, so
+# that CI runs exactly what a reader is told to run. Indented blocks (inside a list item)
+# count too; their indentation is removed.
 readme_block() {
-    awk -v heading="## $1" -v fence='```'"$2" -v n="$3" '
-        /^## / { inside = ($0 == heading) }
+    awk -v heading="$1" -v fence='```'"$2" -v n="$3" '
+        /^#+ / { level = index($0, " ") - 1
+                 if (inside && level <= depth) inside = 0
+                 if (substr($0, level + 2) == heading) { inside = 1; depth = level } }
         !inside { next }
         !open && $0 ~ "^ *" fence "$" { block++; open = 1; indent = index($0, "`") - 1; next }
         open && $0 ~ "^ *```$" { open = 0; if (block == n) exit; next }

@@ -18,11 +18,12 @@ step 'Quick start' 2 | tee "$scratch/converted"
 # The file's lines end in CR LF; the README shows them as text.
 tail -n "$(wc -l <"$scratch/shown")" "$scratch/converted" | tr -d '\r' | diff -u "$scratch/shown" -
 step 'Quick start' 3
-step 'Install' 1
+step 'From source' 1
 inside /src 'test "$(command -v mksrec)" = /usr/local/bin/mksrec'
-step 'Install' 2
-step 'Install' 3
+step 'As a Debian package' 1
+step 'As a Debian package' 2
 inside /src 'dpkg -s mksrec | grep -q "^Status: install ok installed"'
-# Commands 4 to 6 are the Debian source package's route: the debian stage runs them.
-step 'Install' 7
-step 'Install' 8 | grep >/dev/null 'convert a raw binary image into Motorola S-records'
+# Commands 3 to 5 are the Debian source package's route, and the downloads need a release:
+# the debian and release stages run them.
+step 'The manual page' 1
+step 'The manual page' 2 | grep >/dev/null 'convert a raw binary image into Motorola S-records'

@@ -100,15 +100,18 @@ for arch in arm64:qemu-aarch64:aarch64-linux-gnu armhf:qemu-arm:arm-linux-gnueab
         "$scratch/deb-$debian/usr/bin/mksrec" 16 8000 examples/sample.bin "$scratch/landed.srec"
 done
 
-echo "-- a minimal Debian 12 root"
+echo "-- a minimal Debian 12 root: the README's download commands, then the amd64 .deb"
 fresh_root
-cp "$scratch/static-x86_64/bin/mksrec" "$root/usr/local/bin/mksrec-static"
-cp examples/sample.bin "dist/mksrec_${version}_amd64.deb" "$root/tmp/"
-inside /tmp "mksrec-static 16 8000 sample.bin static.srec >/dev/null"
-cmp "$root/tmp/static.srec" examples/sample.srec
-inside /tmp "dpkg -i mksrec_${version}_amd64.deb >/dev/null && mksrec 16 8000 sample.bin deb.srec >/dev/null"
-cmp "$root/tmp/deb.srec" examples/sample.srec
-echo "Debian 12 root: the static program and the amd64 .deb convert the sample, byte for byte"
+mkdir "$root/tmp/release"
+cp dist/* examples/sample.bin "$root/tmp/release/"
+step Downloads 1 /tmp/release
+step Downloads 2 /tmp/release
+inside /tmp/release 'test "$(command -v mksrec)" = /usr/local/bin/mksrec &&
+    test -f /usr/local/share/man/man1/mksrec.1 && mksrec 16 8000 sample.bin static.srec >/dev/null'
+cmp "$root/tmp/release/static.srec" examples/sample.srec
+inside /tmp/release "dpkg -i mksrec_${version}_amd64.deb >/dev/null && /usr/bin/mksrec 16 8000 sample.bin deb.srec >/dev/null"
+cmp "$root/tmp/release/deb.srec" examples/sample.srec
+echo "Debian 12 root: the static program as the README installs it, and the amd64 .deb, convert the sample, byte for byte"
 
 echo "-- the Windows zip"
 unzip -q "dist/mksrec-$version-windows-x86_64.zip" -d "$scratch/zip"
