@@ -140,6 +140,7 @@ strings -e l "$exe" | grep -x -A1 ProductVersion | tee "$scratch/resource"
 grep -qx "$version" "$scratch/resource" || { echo "no version $version in mksrec.exe"; exit 1; }
 export WINEDEBUG=-all WINEPREFIX="$scratch/wine"
 wine=/usr/lib/wine
+mkdir -p "$WINEPREFIX"
 "$wine/wineserver" -p </dev/null >/dev/null 2>&1
 "$wine/wine64" wineboot.exe -i </dev/null >/dev/null 2>&1
 trap '"$wine/wineserver" -k; "$wine/wineserver" -w; cleanup_root' EXIT
