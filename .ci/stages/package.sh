@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
-# The install rules and the packages: cmake --install gives exactly the program and its
-# manual page; a hardened .deb that lintian --pedantic accepts and whose program converts
+# The install rules and the packages: cmake --install gives exactly the program, its CMake
+# package and its manual page; a hardened .deb that lintian --pedantic accepts and whose program converts
 # the sample; a tarball with the licence and README.
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ libgtest-dev dpkg-dev file lintian man-db
@@ -9,7 +9,9 @@ cmake --build build --parallel
 
 DESTDIR="$scratch/destdir" cmake --install build --prefix /opt/mksrec >/dev/null
 installed=$(cd "$scratch/destdir" && find . -type f | sort | tr '\n' ' ')
-expected="./opt/mksrec/bin/mksrec ./opt/mksrec/share/man/man1/mksrec.1 "
+expected="./opt/mksrec/bin/mksrec ./opt/mksrec/share/cmake/mksrec/mksrecConfig.cmake"
+expected+=" ./opt/mksrec/share/cmake/mksrec/mksrecConfigVersion.cmake"
+expected+=" ./opt/mksrec/share/cmake/mksrec/mksrecFunctions.cmake ./opt/mksrec/share/man/man1/mksrec.1 "
 [ "$installed" = "$expected" ] ||
     { echo "unexpected install: $installed"; exit 1; }
 hardening_check build/mksrec
@@ -30,5 +32,5 @@ man -l "$scratch/root/usr/share/man/man1/mksrec.1.gz" | grep "mksrec $version" >
 
 tar -tzf build/mksrec-*.tar.gz | sort | tee "$scratch/listed"
 for file in bin/mksrec share/man/man1/mksrec.1 LICENSE README.md; do
-    grep -qx "mksrec-$version-Linux/$file" "$scratch/listed" || { echo "tarball lacks $file"; exit 1; }
+    grep -qx "mksrec-$version-linux-[^/]*/$file" "$scratch/listed" || { echo "tarball lacks $file"; exit 1; }
 done
