@@ -23,12 +23,14 @@ need() {
 }
 
 # readme_block HEADING LANGUAGE N: the Nth LANGUAGE block in the README's section titled
-# HEADING (any level, down to the next heading of the same level or above), verbatim, so
+# HEADING (any level, down to the next heading of the same level or above; a "#" line
+# inside a block is no heading), verbatim, so
 # that CI runs exactly what a reader is told to run. Indented blocks (inside a list item)
 # count too; their indentation is removed.
 readme_block() {
     awk -v heading="$1" -v fence='```'"$2" -v n="$3" '
-        /^#+ / { level = index($0, " ") - 1
+        /^ *```/ { fenced = !fenced }
+        !fenced && /^#+ / { level = index($0, " ") - 1
                  if (inside && level <= depth) inside = 0
                  if (substr($0, level + 2) == heading) { inside = 1; depth = level } }
         !inside { next }
@@ -131,4 +133,22 @@ step() {
             return ;;
     esac
     inside "$dir" "$command"
+}
+
+# finds_package PACKAGE_DIRECTORY: a project that asks find_package(mksrec 1.0 REQUIRED) of
+# that directory gets a mksrec::mksrec that converts the sample exactly.
+finds_package() {
+    local project=$scratch/finds-package-$RANDOM
+    mkdir "$project"
+    cat >"$project/CMakeLists.txt" <<'END'
+cmake_minimum_required(VERSION 3.19)
+project(finds_package LANGUAGES NONE)
+find_package(mksrec 1.0 REQUIRED)
+get_target_property(program mksrec::mksrec IMPORTED_LOCATION)
+execute_process(COMMAND ${program} 16 8000 ${SAMPLE} sample.srec WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+END
+    cmake -S "$project" -B "$project/build" -Dmksrec_DIR="$1" -DSAMPLE="$PWD/examples/sample.bin" >/dev/null
+    cmp "$project/build/sample.srec" examples/sample.srec
+    echo "find_package(mksrec 1.0) in $1: mksrec::mksrec converts the sample"
 }

@@ -48,11 +48,12 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${directory_permissions})
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${directory_permissions})
 set(CPACK_MKSREC_AR ${CMAKE_AR})
 set(CPACK_MKSREC_DEB_POST_BUILD ${PROJECT_SOURCE_DIR}/cmake/deb-members.cmake)
-# The install components each package holds (docs/CMakeLists.txt): the .deb its compressed
-# documents, Debian's changelog and copyright file; the tarball the plain manual page, the
-# licence and README. Any other package holds what cmake --install installs.
+# The install components each package holds (docs/CMakeLists.txt): the program and the CMake
+# package in both; the .deb its compressed documents, Debian's changelog and copyright file;
+# the tarball the plain manual page, the licence and README. Any other package holds what
+# cmake --install installs.
 set(CPACK_MKSREC_BINARY_DIR ${PROJECT_BINARY_DIR})
-set(CPACK_MKSREC_COMPONENTS_DEB program deb)
-set(CPACK_MKSREC_COMPONENTS_TGZ program manual archive)
+set(CPACK_MKSREC_COMPONENTS_DEB program cmake deb)
+set(CPACK_MKSREC_COMPONENTS_TGZ program manual cmake archive)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging-run.cmake)
 include(CPack)

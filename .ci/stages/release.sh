@@ -80,6 +80,7 @@ for name in x86_64 aarch64 armhf; do
     file "$scratch/static-$name/bin/mksrec" | tee "$scratch/file"
     grep -q 'static-pie linked\|statically linked' "$scratch/file" || { echo "not static"; exit 1; }
 done
+finds_package "$scratch/static-x86_64/share/cmake/mksrec"
 # x86-64 in a root that holds nothing but the program and its files: no C library at all.
 empty=$scratch/empty
 mkdir "$empty"
