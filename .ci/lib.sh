@@ -152,3 +152,25 @@ END
     cmp "$project/build/sample.srec" examples/sample.srec
     echo "find_package(mksrec 1.0) in $1: mksrec::mksrec converts the sample"
 }
+
+# cross_linux TRIPLET EMULATOR ARCHITECTURE: Linux on another processor, cross-built with
+# Debian's cross compiler (cmake/toolchains/TRIPLET.cmake), the whole suite run under
+# qemu-user; then the .deb, whose dependencies dpkg-shlibdeps finds in Debian's libraries of
+# that ARCHITECTURE (multiarch: the cross compiler's own copies belong to no such package),
+# and whose program converts the sample.
+cross_linux() {
+    local triplet=$1 emulator=$2 architecture=$3 build=build-$3 deb
+    need "g++-$triplet" qemu-user
+    suite "$build" 2 -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$triplet.cmake"
+    sample_converts "$emulator" -L "/usr/$triplet" "$build/mksrec"
+    dpkg --add-architecture "$architecture"
+    need dpkg-dev file "libc6:$architecture" "libstdc++6:$architecture" "libgcc-s1:$architecture"
+    (cd "$build" && cpack -G DEB)
+    deb=$(ls "$build"/mksrec_*_"$architecture".deb)
+    dpkg-deb --info "$deb"
+    dpkg-deb -c "$deb"
+    [ "$(dpkg-deb -f "$deb" Architecture)" = "$architecture" ] ||
+        { echo "$deb is not for $architecture"; exit 1; }
+    dpkg -x "$deb" "$scratch/root"
+    sample_converts "$emulator" -L "/usr/$triplet" "$scratch/root/usr/bin/mksrec"
+}
