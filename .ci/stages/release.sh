@@ -53,6 +53,7 @@ for file in dist/*; do
     cmp "$file" "$scratch/again/${file#dist/}"
 done
 echo "made twice, the same bytes: $(cd dist && echo *)"
+cat dist/SHA256SUMS
 (cd dist && sha256sum -c SHA256SUMS)
 
 expected="mksrec-$version.tar.gz mksrec-$version-linux-aarch64.tar.gz"
