@@ -5,7 +5,16 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+# on_exit COMMAND: COMMAND runs when the stage ends, however it ends, before the scratch
+# directory goes; the last one given runs first.
+exits=()
+on_exit() { exits=("$1" "${exits[@]}"); }
+end_stage() {
+    local command
+    for command in "${exits[@]}"; do eval "$command"; done
+    cleanup_root
+}
+trap end_stage EXIT
 
 # need PACKAGE...: installs the packages that are not installed yet, without prompts and
 # without recommends, so that a stage works on a fresh machine and costs nothing on one
@@ -82,7 +91,6 @@ hardening_check() {
 fresh_root() {
     need debootstrap
     root=$scratch/root
-    trap cleanup_root EXIT
     # The first deb URI of this machine's apt sources, in either format: "URIs: URI" in a
     # .sources file, "deb [options] URI suite" in a list.
     local mirror
@@ -116,6 +124,33 @@ cleanup_root() {
 inside() {
     chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive bash -euo pipefail -c "cd \"\$0\" && $2" "$1"
+}
+
+# start_wine: a wine prefix of the stage's own, made before any program runs: its first
+# start prints configuration messages, and the server and services it starts would inherit,
+# and hold open, the output of whichever program started them. Stopped when the stage ends.
+# $wine/wine64 itself runs programs: the wine wrapper prints a hint on every run.
+wine=/usr/lib/wine
+start_wine() {
+    need wine64
+    export WINEDEBUG=-all WINEPREFIX="$scratch/wine"
+    mkdir -p "$WINEPREFIX"
+    "$wine/wineserver" -p </dev/null >/dev/null 2>&1
+    "$wine/wine64" wineboot.exe -i </dev/null >/dev/null 2>&1
+    on_exit '"$wine/wineserver" -k; "$wine/wineserver" -w'
+}
+
+# windows_dlls EXE: EXE imports no DLL beyond those every Windows has.
+windows_dlls() {
+    local dlls dll
+    dlls=$(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p' | tr '\n' ' ')
+    echo "$1 imports: $dlls"
+    for dll in $dlls; do
+        case ${dll,,} in
+        kernel32.dll | msvcrt.dll) ;;
+        *) echo "$1 needs $dll, which a bare Windows lacks"; exit 1 ;;
+        esac
+    done
 }
 
 # step HEADING N [DIR]: the README's Nth command under HEADING, shown and run inside, in DIR

@@ -45,10 +45,17 @@ bool isInputFile(std::FILE* in, const char* /*inPath*/, const char* outPath) {
         return false;
     }
     // The narrow name as fopen() reads it, in the process code page (UTF-8, by mksrec's
-    // manifest). No access is asked for, only the identity; an output that does not exist yet
-    // cannot be the input. Backup semantics open a directory too, which is never the input.
+    // manifest), widened here: the narrow CreateFileA stops at 260 characters on systems
+    // (wine) whose fopen() does not, and the input would then be truncated unrecognised.
+    // 32767 characters is the longest path Windows opens at all.
+    static wchar_t wideOut[32768];
+    if (MultiByteToWideChar(CP_ACP, 0, outPath, -1, wideOut, 32768) == 0) {
+        return false;
+    }
+    // No access is asked for, only the identity; an output that does not exist yet cannot be
+    // the input. Backup semantics open a directory too, which is never the input.
     const HANDLE outHandle =
-        CreateFileA(outPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        CreateFileW(wideOut, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (outHandle == INVALID_HANDLE_VALUE) {
         return false;

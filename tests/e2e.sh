@@ -58,16 +58,23 @@ if [ ! -f "${E2E_FAULT_LIBRARY:-}" ]; then
     missing[fault]="no fault-injection library in E2E_FAULT_LIBRARY"
 elif [ "${#emulator[@]}" != 0 ]; then
     missing[fault]="fault injection needs a native program"
+elif ldd "$program" 2>&1 | grep -q 'statically linked\|not a dynamic executable'; then
+    missing[fault]="the preloaded fault library cannot reach a static program"
 else
     # LD_PRELOAD splits its list at spaces: the library goes where no space is.
     cp "$E2E_FAULT_LIBRARY" "$root/fault.so"
 fi
+
+# Root opens any file for writing, and so does wine run by root, where Windows refuses.
+[ "$(id -u)" != 0 ] || missing[unprivileged]="root may write a read-only file"
 
 if [ -n "$windows" ]; then
     for requirement in posix fifo prlimit loop fault; do
         missing[$requirement]="no meaning on Windows"
     done
     requirement=""
+else
+    missing[windows]="Windows names and paths"
 fi
 
 # needs REQUIREMENT: the cases below need it, up to the next needs line ("needs" alone: none).
@@ -162,6 +169,11 @@ size_limited() {
     [ "$(wc -c <out)" = "$limit" ] && head -c "$limit" full | cmp -s - out || echo "out is not the beginning of the full conversion"
     return $status
 }
+# windows_path FILE: FILE's absolute path as a Windows program names it under wine, which
+# maps the drive Z: to the Unix root.
+windows_path() { local path && path=$(realpath -m "$1") && printf 'Z:%s' "${path//\//\\}"; }
+# escaped TEXT: TEXT as a printf %b string.
+escaped() { printf '%s' "${1//\\/\\\\}"; }
 # copies N FILE: FILE made of N copies of "in".
 copies() { local i && for ((i = 0; i < $1; i++)); do cat in; done >"$2"; }
 # fail_read FILE BYTES COMMAND...: the command's read of FILE past BYTES fails, once.
@@ -236,6 +248,32 @@ check "the sample, byte for byte" 0 '' '$M 16 8000 "$examples/sample.bin" out &&
 check "messages after settings in one log" 255 "$(bytes 0 20)" 'together $M 17 0 in out' "$(count_setting 17)$(address_setting 000000)$too_many$problem" '' 'S2'
 check "count error after its setting in one log" 255 "$(bytes 0 40)" 'together $M 0 0 in out' "$(count_setting 0)ERROR:  Can't have 0 bytes per record.\n" '' 'old\n'
 check "open error after settings in one log" 255 '' 'together $M 16 0 nothing out' "${settings_16_at_0}ERROR:  Can't open file 'nothing' for reading.\n" '' -
+check "directory as output" 255 "$(bytes 0 4)" 'mkdir d && $M 16 0 in d' "$settings_16_at_0" "ERROR:  Can't open file 'd' for writing.\n" 'old\n'
+
+needs unprivileged
+check "read-only output" 255 "$(bytes 0 4)" 'chmod a-w out && $M 16 0 in out' "$settings_16_at_0" "ERROR:  Can't open file 'out' for writing.\n" 'old\n'
+
+# What only Windows users meet: the null device by its name; the input named again in
+# other letter case, with either slash, by drive letter or through the \\?\ prefix; paths
+# past the old limit of 260 characters; names that need two UTF-16 units a character.
+needs windows
+long=$(printf 'd%.0s' {1..100})
+long="$long/$long/$long" long_windows=${long//\//\\}
+same_file() { printf "ERROR:  Output file '%s' is the input file.%s" "$(escaped "$1")" '\n'; }
+check "NUL as output" 0 "$(bytes 0 40)" '$M 16 8000 in NUL' "$settings_16_at_8000" '' 'old\n'
+check "NUL as input" 0 "$(bytes 0 40)" '$M 16 8000 NUL out' "$settings_16_at_8000" '' "$terminator"
+check "input in other letter case" 255 "$(bytes 0 4)" '$M 16 0 in IN' "$settings_16_at_0" "$(same_file IN)" 'old\n'
+check "input through .\\" 255 "$(bytes 0 4)" '$M 16 0 in ".\\in"' "$settings_16_at_0" "$(same_file '.\in')" 'old\n'
+check "input through its directory" 255 "$(bytes 0 4)" '$M 16 0 in "..\\case\\in"' "$settings_16_at_0" "$(same_file '..\case\in')" 'old\n'
+check "input by drive letter" 255 "$(bytes 0 4)" '$M 16 0 in "$(windows_path in)"' "$settings_16_at_0" "$(same_file "$(windows_path "$root/case/in")")" 'old\n'
+check "input by drive letter and slashes" 255 "$(bytes 0 4)" '$M 16 0 in "Z:$PWD/in"' "$settings_16_at_0" "$(same_file "Z:$root/case/in")" 'old\n'
+check "input through \\\\?\\" 255 "$(bytes 0 4)" '$M 16 0 in "\\\\?\\$(windows_path in)"' "$settings_16_at_0" "$(same_file '\\?\'"$(windows_path "$root/case/in")")" 'old\n'
+check "long path as output" 0 "$(bytes 0 40)" 'mkdir -p "$long" && $M 16 8000 in "$long/out" && mv "$long/out" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "long path as input" 0 "$(bytes 0 40)" 'mkdir -p "$long" && cp in "$long/in" && $M 16 8000 "$long/in" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "long path named twice" 255 "$(bytes 0 4)" 'mkdir -p "$long" && ln in "$long/in" && $M 16 0 "$long/in" "$long_windows\\in"' "$settings_16_at_0" "$(same_file "$long_windows\in")" 'old\n'
+check "directory as input, at the open" 255 '' 'mkdir d && $M 16 0 d out' "$settings_16_at_0" "ERROR:  Can't open file 'd' for reading.\n" 'old\n'
+check "names beyond the BMP" 0 "$(bytes 0 40)" 'cp in 😀.bin && $M 16 8000 😀.bin 日本.srec && mv 日本.srec out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+check "hard link beyond the BMP" 255 "$(bytes 0 4)" 'ln in 😀 && $M 16 0 in 😀' "$settings_16_at_0" "$(same_file 😀)" 'old\n'
 
 needs posix
 check "directory as input" 255 '' 'mkdir d && $M 16 0 d out' "$settings_16_at_0" "ERROR:  Can't read file 'd': Is a directory.\n" ''
