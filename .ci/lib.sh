@@ -31,23 +31,21 @@ need() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# readme_block HEADING LANGUAGE N: the Nth LANGUAGE block in the README's section titled
-# HEADING (any level, down to the next heading of the same level or above; a "#" line
-# inside a block is no heading), verbatim, so
-# that CI runs exactly what a reader is told to run. Indented blocks (inside a list item)
-# count too; their indentation is removed.
+# readme_block NAME: the code block that the README marks with "<!-- ci: NAME -->" on the
+# line before its opening fence, verbatim (an indented one, inside a list item, loses its
+# indentation), so that CI runs exactly what a reader is told to run, and a block added to
+# the README changes nothing that CI picks. A name that marks no block, or two, fails.
 readme_block() {
-    awk -v heading="$1" -v fence='```'"$2" -v n="$3" '
-        /^ *```/ { fenced = !fenced }
-        !fenced && /^#+ / { level = index($0, " ") - 1
-                 if (inside && level <= depth) inside = 0
-                 if (substr($0, level + 2) == heading) { inside = 1; depth = level } }
-        !inside { next }
-        !open && $0 ~ "^ *" fence "$" { block++; open = 1; indent = index($0, "`") - 1; next }
-        open && $0 ~ "^ *```$" { open = 0; if (block == n) exit; next }
-        open && block == n { print substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }' README.md
+    local mark="<!-- ci: $1 -->" marks
+    marks=$(grep -c -- "^ *$mark\$" README.md) || true
+    [ "$marks" = 1 ] || { echo "the README marks $marks blocks '$1', not one" >&2; exit 1; }
+    awk -v mark="$mark" '
+        !armed { line = $0; sub(/^ */, "", line); armed = line == mark; next }
+        !open { if ($0 !~ /^ *```/) exit 1; open = 1; indent = index($0, "`") - 1; next }
+        /^ *```$/ { exit }
+        { print substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }' README.md ||
+        { echo "the README's mark '$1' is not right above a code block" >&2; exit 1; }
 }
-readme_command() { readme_block "$1" sh "$2"; }
 
 # suite DIR JOBS CMAKE_OPTION...: builds into DIR with the project's warnings as errors
 # (MKSREC_WERROR) and GoogleTest compiled from Debian's sources by the same compiler (a
@@ -153,14 +151,13 @@ windows_dlls() {
     done
 }
 
-# step HEADING N [DIR]: the README's Nth command under HEADING, shown and run inside, in DIR
-# (/src unless given). An install command gets -y and no recommended packages, so that only
-# what it names is installed.
+# step NAME [DIR]: the README's command marked NAME, shown and run inside, in DIR (/src
+# unless given). An install command gets -y and no recommended packages, so that only what
+# it names is installed.
 step() {
-    local command dir=${3:-/src}
-    command=$(readme_command "$1" "$2")
-    [ -n "$command" ] || { echo "no command $2 under '## $1' in the README"; exit 1; }
-    echo "-- $1, command $2: $command" >&2
+    local command dir=${2:-/src}
+    command=$(readme_block "$1") || exit 1
+    echo "-- $1: $command" >&2
     case $command in
         "apt-get install "*)
             command="apt-get install -y -qq --no-install-recommends ${command#apt-get install }"

@@ -13,11 +13,11 @@ arch=$(dpkg --print-architecture)
 
 # The upstream tarball by the README's command, in a clone: exactly the commit.
 git clone -q . "$scratch/clone"
-(cd "$scratch/clone" && bash -euo pipefail -c "$(readme_command "As a Debian package" 4)")
+(cd "$scratch/clone" && bash -euo pipefail -c "$(readme_block debian-orig)")
 orig=$scratch/mksrec_$upstream.orig.tar.gz
 
 fresh_root
-step "As a Debian package" 3 /
+step debian-packages /
 # The second build also runs the whole suite from a path with spaces.
 builds=(/build/one "/build/two, later")
 umasks=(022 002)
@@ -28,7 +28,7 @@ for i in 0 1; do
     tar -xzf "$orig" -C "$root$dir"
     echo "-- dpkg-buildpackage in $dir, umask ${umasks[$i]}"
     (umask "${umasks[$i]}"
-     step "As a Debian package" 5 "$dir/mksrec-$upstream" >"$scratch/build-$i.log" 2>&1) ||
+     step debian-build "$dir/mksrec-$upstream" >"$scratch/build-$i.log" 2>&1) ||
         { tail -n 60 "$scratch/build-$i.log"; exit 1; }
     grep -E '^[0-9]+% tests passed' "$scratch/build-$i.log"
 done

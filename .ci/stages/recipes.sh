@@ -4,16 +4,15 @@
 # Ninja), the Make rule (a failed run must leave nothing behind that the next make takes as
 # up to date), and the upper-case translation for loaders.
 source "$(dirname "$0")/../lib.sh"
-need cmake make g++ binutils gcc-arm-none-eabi binutils-arm-none-eabi ninja-build dpkg-dev file
+need cmake make g++ binutils gcc-arm-none-eabi binutils-arm-none-eabi ninja-build dpkg-dev file git
 cmake -S . -B build-recipes -DMKSREC_TESTS=OFF >/dev/null
 cmake --build build-recipes --parallel >/dev/null
 cmake --install build-recipes --prefix "$scratch/prefix" >/dev/null
 export PATH="$scratch/prefix/bin:$PATH"
-heading='Using mksrec in a build'
 
 echo "-- Make rule"
 mkdir "$scratch/make" && cd "$scratch/make"
-(cd "$OLDPWD" && readme_block "$heading" make 1) >Makefile
+(cd "$OLDPWD" && readme_block make-rule) >Makefile
 cp "$OLDPWD/examples/sample.bin" .
 make --no-print-directory sample.srec
 cmp sample.srec "$OLDPWD/examples/sample.srec"
@@ -38,7 +37,7 @@ finds_package "$scratch/deb/usr/share/cmake/mksrec"
 
 echo "-- examples/firmware, a Cortex-M program, with the CMake package"
 # The README's lines are the example's own.
-if readme_block CMake cmake 1 | grep -vxF -f examples/firmware/CMakeLists.txt; then
+if readme_block cmake-find-package | grep -vxF -f examples/firmware/CMakeLists.txt; then
     echo "the README's CMake lines are not those of examples/firmware/CMakeLists.txt"
     exit 1
 fi
@@ -46,7 +45,7 @@ flash=$(sed -n 's/.*FLASH (rx) *: ORIGIN = 0x\([0-9a-fA-F]*\).*/\1/p' examples/f
 for generator in "Unix Makefiles" Ninja; do
     build=$scratch/firmware-${generator// /-}
     # The README's configure command, with this stage's build directory and prefix.
-    configure=$(readme_command CMake 1 | sed "s|-B build-firmware|-B $build|; s|/usr/local/share/cmake/mksrec|$package|")
+    configure=$(readme_block cmake-cross-configure | sed "s|-B build-firmware|-B $build|; s|/usr/local/share/cmake/mksrec|$package|")
     echo "$configure -G '$generator'"
     eval "$configure -G '$generator'" >/dev/null
     cmake --build "$build" | tee "$scratch/built"
@@ -88,6 +87,73 @@ for generator in "Unix Makefiles" Ninja; do
     done
 done
 
+echo "-- Vendored: the README's FetchContent lines, taking this checkout by path at HEAD"
+# vendored NAME BUILD CMAKE_ARGS...: the README's block NAME, with this checkout's path and
+# commit for the example's address and tag, configured and built into BUILD from the
+# project in BUILD/.., whose S-record file must read back to its target's raw image;
+# mksrec must have left no tests, CPack configuration, build type or install rule there.
+commit=$(git rev-parse HEAD)
+vendored() {
+    local block=$1 build=$2 objcopy elf
+    shift 2
+    readme_block "$block" | sed "s|https://git.example.com/tools/mksrec.git|$PWD|; s|GIT_TAG v1.0.0|GIT_TAG $commit|" \
+        >"$build.fetch"
+    # The consumer's own CMakeLists.txt: the block in place of find_package(), and CTest on.
+    sed -e "/^find_package(mksrec/{r $build.fetch" -e 'd}' "$build/../CMakeLists.in" >"$build/../CMakeLists.txt"
+    echo 'enable_testing()' >>"$build/../CMakeLists.txt"
+    cmake -S "$build/.." -B "$build" "$@" >"$build.log" 2>&1 || { cat "$build.log"; exit 1; }
+    cmake --build "$build" >>"$build.log" 2>&1 || { cat "$build.log"; exit 1; }
+    grep -q 'Converting firmware into firmware.srec' "$build.log"
+    # The target's raw image by the host project's own objcopy, as mksrec_add_srecord() takes it.
+    objcopy=$(sed -n 's/^CMAKE_OBJCOPY:FILEPATH=//p' "$build/CMakeCache.txt")
+    for elf in "$build/firmware.elf" "$build/firmware"; do [ ! -f "$elf" ] || break; done
+    "$objcopy" -O binary "$elf" "$build.image"
+    objcopy -I srec -O binary "$build/firmware.srec" "$build.back"
+    cmp "$build.image" "$build.back"
+    ctest --test-dir "$build" -N | tee "$build.tests" | tail -n 1
+    grep -qx 'Total Tests: 0' "$build.tests" || { echo "mksrec's tests in the host project"; exit 1; }
+    if find "$build" -name 'CPack*Config.cmake' | grep .; then echo "mksrec made a CPack configuration"; exit 1; fi
+    [ -z "$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")" ] ||
+        { echo "CMAKE_BUILD_TYPE set in the host project"; exit 1; }
+    cmake --install "$build" --prefix "$build.installed" >/dev/null
+    [ -z "$(find "$build.installed" -type f 2>/dev/null)" ] || { echo "mksrec installed files"; exit 1; }
+}
+# Native: a program of the build machine's own, its raw image from its first loadable byte.
+native=$scratch/vendored-native
+mkdir -p "$native/build"
+printf '%s\n' 'cmake_minimum_required(VERSION 3.19)' 'project(native LANGUAGES C)' \
+    'find_package(mksrec 1.0 REQUIRED)' 'add_executable(firmware firmware.c)' \
+    'mksrec_add_srecord(firmware ADDRESS 0)' >"$native/CMakeLists.in"
+echo 'int main(void) { return 0; }' >"$native/firmware.c"
+vendored cmake-fetchcontent "$native/build"
+echo "native: built with the host project's compiler; firmware.srec reads back to its image"
+# Cross: examples/firmware with mksrec vendored, with both generators; the firmware's
+# toolchain compiles no file of mksrec's.
+for generator in "Unix Makefiles" Ninja; do
+    cross=$scratch/vendored-cross-${generator// /-}
+    cp -r examples/firmware "$cross"
+    mv "$cross/CMakeLists.txt" "$cross/CMakeLists.in"
+    mkdir "$cross/build"
+    vendored cmake-fetchcontent "$cross/build" -G "$generator" \
+        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm-none-eabi.cmake
+    if grep -l 'arm-none-eabi' "$cross/build/_deps/mksrec-build/build-machine/CMakeCache.txt"; then
+        echo "the build machine's mksrec saw the firmware's toolchain"
+        exit 1
+    fi
+    file -L "$cross/build/_deps/mksrec-build/build-machine/mksrec" | grep "$(uname -m | tr _ -)"
+    cmake --build "$cross/build" | tee "$scratch/again"
+    if grep -q 'Converting' "$scratch/again"; then echo "a second build converted again"; exit 1; fi
+    echo "cross, $generator: mksrec built for the build machine; firmware.srec reads back to the image"
+done
+# An installed mksrec first: found, nothing fetched.
+first=$scratch/vendored-installed-first
+mkdir -p "$first/build"
+cp "$native/CMakeLists.in" "$native/firmware.c" "$first/"
+vendored cmake-fetchcontent-installed-first "$first/build" -DCMAKE_PREFIX_PATH="$scratch/prefix"
+grep -q "^mksrec_DIR:PATH=$scratch/prefix/share/cmake/mksrec\$" "$first/build/CMakeCache.txt"
+[ ! -e "$first/build/_deps/mksrec-src" ] || { echo "fetched although installed"; exit 1; }
+echo "FIND_PACKAGE_ARGS: the installed mksrec used, nothing fetched"
+
 echo "-- mksrec_add_srecord()'s arguments, refused when configuring"
 for case in "mksrec_add_srecord(firmware):ADDRESS, the load address of the image's first byte, is required" \
     "mksrec_add_srecord(firmware ADDRESS 80zz):ADDRESS '80zz' is not a hexadecimal number" \
@@ -109,7 +175,7 @@ done
 
 echo "-- Upper-case digits for loaders"
 cd "$scratch/firmware-Ninja"
-(cd "$OLDPWD" && readme_command 'Notes for loaders' 1) | bash -euo pipefail
+(cd "$OLDPWD" && readme_block uppercase) | bash -euo pipefail
 objcopy -I srec -O binary firmware-uc.srec back-uc.bin
 cmp back-uc.bin firmware.srec.bin
 if grep -q '[a-f]' firmware-uc.srec; then

@@ -166,8 +166,8 @@ echo "-- a minimal Debian 12 root: the README's download commands, then the amd6
 fresh_root
 mkdir "$root/tmp/release"
 cp dist/* examples/sample.bin "$root/tmp/release/"
-step Downloads 1 /tmp/release
-step Downloads 2 /tmp/release
+step download-check /tmp/release
+step download-unpack /tmp/release
 inside /tmp/release 'test "$(command -v mksrec)" = /usr/local/bin/mksrec &&
     test -f /usr/local/share/man/man1/mksrec.1 && mksrec 16 8000 sample.bin static.srec >/dev/null'
 cmp "$root/tmp/release/static.srec" examples/sample.srec

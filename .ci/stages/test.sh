@@ -3,6 +3,6 @@
 # that nothing is skipped here.
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ libgtest-dev binutils valgrind strace
-command=$(readme_command 'Quick start' 3)
+command=$(readme_block quick-start-test)
 echo "$command"
 bash -euo pipefail -c "$command"
