@@ -62,13 +62,20 @@ suite() {
     grep -hE '^skipped: |^[0-9]+ passed, [0-9]+ failed' "$dir/Testing/Temporary/LastTest.log" || true
 }
 
-# sample_converts [EMULATOR...] PROGRAM: the shipped sample converts to exactly the shipped
-# S-record file (CR LF line ends, nothing more).
+# sample_converts WHERE COMMAND...: COMMAND, given the words 16 8000, the shipped sample
+# image and an output path, writes exactly the shipped S-record file (CR LF line ends,
+# nothing more); says so for WHERE.
 sample_converts() {
+    local where=$1
+    shift
+    rm -f "$scratch/sample.srec"
     "$@" 16 8000 examples/sample.bin "$scratch/sample.srec" >/dev/null
     cmp "$scratch/sample.srec" examples/sample.srec
-    echo "examples/sample.bin converts to exactly examples/sample.srec"
+    echo "$where: examples/sample.bin converts to exactly examples/sample.srec"
 }
+
+# project_version: the version that CMakeLists.txt gives the project.
+project_version() { sed -n 's/^project(mksrec VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt; }
 
 # hardening_check PROGRAM: Debian's hardening-check finds every protection in an x86-64
 # program. Control-flow integrity is left to the objdump check: the linker marks a program
@@ -194,7 +201,7 @@ cross_linux() {
     local triplet=$1 emulator=$2 architecture=$3 build=build-$3 deb
     need "g++-$triplet" qemu-user
     suite "$build" 2 -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$triplet.cmake"
-    sample_converts "$emulator" -L "/usr/$triplet" "$build/mksrec"
+    sample_converts "$build/mksrec, $emulator" "$emulator" -L "/usr/$triplet" "$build/mksrec"
     dpkg --add-architecture "$architecture"
     need dpkg-dev file "libc6:$architecture" "libstdc++6:$architecture" "libgcc-s1:$architecture"
     (cd "$build" && cpack -G DEB)
@@ -204,5 +211,6 @@ cross_linux() {
     [ "$(dpkg-deb -f "$deb" Architecture)" = "$architecture" ] ||
         { echo "$deb is not for $architecture"; exit 1; }
     dpkg -x "$deb" "$scratch/root"
-    sample_converts "$emulator" -L "/usr/$triplet" "$scratch/root/usr/bin/mksrec"
+    sample_converts "the program of $deb, $emulator" "$emulator" -L "/usr/$triplet" \
+        "$scratch/root/usr/bin/mksrec"
 }

@@ -24,22 +24,21 @@ void usage(const char* program) {
     std::fputs("Input file is raw binary data.  Output file will be S-record format.\n", stderr);
 }
 
-// Writes one S2 line per chunk of input and the S8 line after them; returns End when the
+// Writes one S2 line per chunk of input and the S8 line after them; returns Done when the
 // whole file went into the writer, or the step that stopped it.
-Status convert(SRecord& record, ChunkReader& reader, LineWriter& writer) {
-    record.setType(Data);
+Status convert(ChunkReader& reader, LineWriter& writer) {
     Chunks chunks;
     Status status = Status::Ok;
     while (status == Status::Ok && (status = reader.next(chunks)) == Status::Ok) {
-        status = writer.put(record, chunks);
+        status = writer.put(chunks);
     }
-    if (status != Status::End) {
+    if (status != Status::EndOfInput) {
         return status;
     }
-    record.setType(Terminator);
-    record.setByteCount(0);
-    status = writer.put(record);
-    return status == Status::Ok ? Status::End : status;
+    // The end record: as constructed, a terminator of no data.
+    SRecord end;
+    status = writer.put(end);
+    return status == Status::Ok ? Status::Done : status;
 }
 
 // The one way out once the files are open: closes them, input first, and reports every
@@ -59,7 +58,7 @@ int finish(Status status, ChunkReader& reader, LineWriter& writer) {
     if (status == Status::BadRecord || !written) {
         std::fputs("ERROR:  Problem writing exo file.\n", stderr);
     }
-    return status == Status::End && written ? 0 : -1;
+    return status == Status::Done && written ? 0 : -1;
 }
 
 } // namespace
@@ -77,7 +76,6 @@ int mksrecMain(int argc, char* argv[]) {
                      names[closed], std::strerror(reason));
         return -1;
     }
-    SRecord record;
     if (argc != 5) {
         std::fputs("Incorrect number of arguments.\n", stderr);
         usage(argc > 0 && argv[0] != nullptr ? argv[0] : "mksrec");
@@ -111,13 +109,13 @@ int mksrecMain(int argc, char* argv[]) {
     }
     std::printf("Setting start address to 0x%06x\n", *start);
     std::fflush(stdout);
-    record.setAddress(*start);
+    writer.startAt(*start);
 
     if (!reader.open(inPath)) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for reading.\n", inPath);
         return -1;
     }
-    if (isInputFile(reader.stream(), inPath, outPath)) {
+    if (isInputFile(reader.stream(), outPath)) {
         std::fprintf(stderr, "ERROR:  Output file '%s' is the input file.\n", outPath);
         return -1;
     }
@@ -125,7 +123,7 @@ int mksrecMain(int argc, char* argv[]) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for writing.\n", outPath);
         return -1;
     }
-    return finish(convert(record, reader, writer), reader, writer);
+    return finish(convert(reader, writer), reader, writer);
 }
 
 } // namespace mksrec

@@ -31,7 +31,7 @@ Status ChunkReader::next(Chunks& chunks) {
         }
     }
     if (filled == 0) {
-        return readError != 0 ? Status::ReadFailed : Status::End;
+        return readError != 0 ? Status::ReadFailed : Status::EndOfInput;
     }
     chunks = {block.get(), filled, chunkSize};
     return Status::Ok;

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "output.h"
-#include "encode.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -26,52 +25,55 @@ Status LineWriter::put(SRecord& record) {
     return writeError == 0 ? Status::Ok : Status::WriteFailed;
 }
 
-Status LineWriter::put(SRecord& record, const Chunks& chunks) {
+Status LineWriter::put(const Chunks& chunks) {
     // The chunk size came from a positive int.
-    const auto count = static_cast<std::uint32_t>(chunks.chunkSize);
-    std::uint32_t address = record.getAddress();
-    const std::uint8_t* data = chunks.data;
-    std::size_t whole = chunks.size / chunks.chunkSize;
-    // The whole chunks that make writable records: all of them, unless the count is out of
-    // range or the address space ends first.
-    std::size_t lines = 0;
-    if (writableDataRecord(address, count)) {
-        lines = std::min(whole, std::size_t{(maxAddress + 1 - count - address) / count + 1});
+    encoding::Run run{next, chunks.data, static_cast<std::uint32_t>(chunks.chunkSize)};
+    Status status = putRecords(run, chunks.size / chunks.chunkSize);
+    const auto rest = static_cast<std::uint32_t>(chunks.size % chunks.chunkSize);
+    if (status == Status::Ok && rest != 0) {
+        // The short last chunk: a run of one record of its own.
+        run.count = rest;
+        status = putRecords(run, 1);
     }
-    const std::size_t length = dataLineLength(count);
-    while (lines > 0) {
+    next = run.address;
+    return status;
+}
+
+// The lines of the run's next `records` records, the run moved past them, up to the first
+// that is not a writable data record; that one goes to a record, which says why it refuses.
+Status LineWriter::putRecords(encoding::Run& run, std::size_t records) {
+    // Worked on in a copy that no store into the block can alias: the count checked below
+    // stays in a register, known to be valid, and the encoder's loop over the data bytes is
+    // unrolled. A failed write ends the conversion, so the run is not handed back then.
+    encoding::Run at = run;
+    std::size_t writable = 0;
+    if (writableDataRecord(at.address, at.count)) {
+        writable = std::min(records, std::size_t{recordsBelowTop(at.address, at.count)});
+    }
+    const std::size_t length = dataLineLength(at.count);
+    for (std::size_t left = writable; left > 0;) {
         // As many lines as begin in this block; the last may cross its end.
-        const std::size_t n = std::min(lines, (blockSize - used) / length + 1);
-        encoding::encodeLines(block.get() + used, address, data, count, n);
+        const std::size_t n = std::min(left, (blockSize - used) / length + 1);
+        at = encoding::encodeLines(block.get() + used, at, n);
         used += n * length;
-        // n * count is at most 2^24, the whole address space.
-        address += static_cast<std::uint32_t>(n) * count;
-        data += n * count;
-        lines -= n;
-        whole -= n;
+        left -= n;
         if (used >= blockSize) {
             passBlock();
             if (writeError != 0) {
-                record.setAddress(address);
                 return Status::WriteFailed;
             }
         }
     }
-    record.setAddress(address);
-    record.setData(data);
-    record.setByteCount(count);
-    if (whole > 0) {
-        // The chunk that fails a check, with its message.
-        return put(record);
-    }
-    const auto rest = static_cast<std::uint32_t>(chunks.size % chunks.chunkSize);
-    if (rest == 0) {
+    run = at;
+    if (writable == records) {
         return Status::Ok;
     }
-    record.setByteCount(rest);
-    const Status status = put(record);
-    record.advanceAddress();
-    return status;
+    SRecord refused;
+    refused.setType(Data);
+    refused.setAddress(at.address);
+    refused.setData(at.data);
+    refused.setByteCount(at.count);
+    return put(refused);
 }
 
 // The full block goes out and the line that crossed its end moves to the front.

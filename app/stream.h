@@ -8,9 +8,10 @@
 
 namespace mksrec {
 
-// How one step of the conversion went. The reader answers Ok, End or ReadFailed; the
-// writer Ok, BadRecord or WriteFailed. Anything but Ok and End ends the run.
-enum class Status { Ok, End, BadRecord, ReadFailed, WriteFailed };
+// How one step of the conversion went. The reader answers Ok, EndOfInput or ReadFailed; the
+// writer Ok, BadRecord or WriteFailed; the whole conversion Done, or the step that stopped
+// it. Anything but Ok ends the run.
+enum class Status { Ok, EndOfInput, Done, BadRecord, ReadFailed, WriteFailed };
 
 // Blocks come from malloc(): with operator new, and with exceptions, which nothing here
 // throws, the program would load the C++ runtime library, a third of a millisecond on every

@@ -36,7 +36,7 @@ int openStandardDescriptors() {
 
 void ignoreBrokenPipes() {}
 
-bool isInputFile(std::FILE* in, const char* /*inPath*/, const char* outPath) {
+bool isInputFile(std::FILE* in, const char* outPath) {
     BY_HANDLE_FILE_INFORMATION input{};
     BY_HANDLE_FILE_INFORMATION output{};
     // The input through its open stream, so that a name replaced since does not count.
@@ -83,7 +83,7 @@ void ignoreBrokenPipes() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool isInputFile(std::FILE* in, const char* /*inPath*/, const char* outPath) {
+bool isInputFile(std::FILE* in, const char* outPath) {
     struct stat input {};
     struct stat output {};
     // An output that does not exist yet cannot be the input.

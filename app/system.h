@@ -18,12 +18,12 @@ int openStandardDescriptors();
 // and a failed write of the output file is reported like any other.
 void ignoreBrokenPipes();
 
-// Whether opening `outPath` for writing would destroy the input read through `in`
-// (`inPath`): the same regular file, FIFO or block device under any name the kernel
-// resolves (the same path, a hard or symbolic link, /dev/fd/N, another node of the same
-// block device). Character devices and sockets read and write independent streams, so
-// naming one twice destroys nothing.
-bool isInputFile(std::FILE* in, const char* inPath, const char* outPath);
+// Whether opening `outPath` for writing would destroy the input read through `in`: the
+// same regular file, FIFO or block device under any name the kernel resolves (the same
+// path, a hard or symbolic link, /dev/fd/N, another node of the same block device).
+// Character devices and sockets read and write independent streams, so naming one twice
+// destroys nothing.
+bool isInputFile(std::FILE* in, const char* outPath);
 
 } // namespace mksrec
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Whole-program benchmark: mksrec beside the floor (a process that only reads the input and
 // writes as many bytes as the S-record file has) and beside binutils' objcopy where it is
-// installed, on three workloads. Every run starts with its output removed and the page
+// installed, and beside the same program with the portable encoder where the build has a
+// vector one, on five workloads. Every run starts with its output removed and the page
 // cache written back, so that no run pays for another's truncation or writeback; the order
 // of the commands turns by one each round, so that whatever else the machine does falls on
 // every command alike. Prints the medians of CPU time (user + system, from wait4) and of
@@ -28,6 +29,11 @@ namespace {
 
 const char* const mksrec = MKSREC_PATH;
 const char* const floorProgram = MKSREC_FLOOR_PATH;
+#ifdef MKSREC_PORTABLE_PATH
+// The same program with the portable encoder: what each vector path buys, at the counts
+// where it differs (1 and 16: kernels; 4 and 8: line()).
+const char* const portableProgram = MKSREC_PORTABLE_PATH;
+#endif
 #ifdef MKSREC_STATIC_PATH
 // The same program linked static-pie, as the Linux downloads are: timed on the 64 KiB
 // workload, where starting the process is most of the cost.
@@ -128,8 +134,11 @@ struct Workload {
     int perRecord;
 };
 
+// The small workload last: the static program and the peak memory figures take it from there.
 const Workload workloads[] = {
     {"16 MiB at 0, 16 bytes a record", std::size_t{16} << 20, "0", 16},
+    {"16 MiB at 0, 8 bytes a record", std::size_t{16} << 20, "0", 8},
+    {"16 MiB at 0, 4 bytes a record", std::size_t{16} << 20, "0", 4},
     {"16 MiB at 0, 1 byte a record", std::size_t{16} << 20, "0", 1},
     {"64 KiB at 0x10000, 16 bytes a record", std::size_t{64} << 10, "10000", 16},
 };
@@ -172,8 +181,8 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path dir = pattern;
     const bool haveObjcopy = std::system("command -v objcopy >/dev/null") == 0;
 
-    // Three commands a workload, in this order: mksrec, floor, objcopy; then the static
-    // program on the last workload.
+    // Up to four commands a workload, in this order: mksrec, floor, objcopy, portable; then
+    // the static program on the last workload.
     std::vector<Command> commands;
     for (const Workload& workload : workloads) {
         const std::string image = makeImage(dir, workload.bytes);
@@ -189,8 +198,12 @@ int main(int argc, char* argv[]) {
                  out,
                  {}});
         }
+#ifdef MKSREC_PORTABLE_PATH
+        commands.push_back(
+            {"portable", {portableProgram, perRecord, workload.address, image, out}, out, {}});
+#endif
     }
-    const std::size_t perWorkload = haveObjcopy ? 3 : 2;
+    const std::size_t perWorkload = commands.size() / std::size(workloads);
 #ifdef MKSREC_STATIC_PATH
     {
         Command small = commands[(std::size(workloads) - 1) * perWorkload];
@@ -232,6 +245,11 @@ int main(int argc, char* argv[]) {
             std::printf("%-38s mksrec/objcopy CPU %.2f  wall %.2f\n", "",
                         first[0].cpu() / first[2].cpu(), first[0].wall() / first[2].wall());
         }
+#ifdef MKSREC_PORTABLE_PATH
+        const Command& portable = first[perWorkload - 1];
+        std::printf("%-38s mksrec/portable CPU %.2f  wall %.2f\n", "",
+                    first[0].cpu() / portable.cpu(), first[0].wall() / portable.wall());
+#endif
     }
 #ifdef MKSREC_STATIC_PATH
     const Command& dynamic = commands[(std::size(workloads) - 1) * perWorkload];
@@ -244,7 +262,7 @@ int main(int argc, char* argv[]) {
     if (!haveObjcopy) {
         std::printf("objcopy not found: not timed\n");
     }
-    const long small = commands[2 * perWorkload].peak();
+    const long small = commands[(std::size(workloads) - 1) * perWorkload].peak();
     const long large = commands[0].peak();
     std::printf(
         "\nmksrec peak memory (median max RSS): 64 KiB input %ld KiB, 16 MiB input %ld KiB, "

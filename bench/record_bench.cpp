@@ -62,7 +62,7 @@ template <typename E> void encodeLine(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(count));
 }
-BENCHMARK(encodeLine<encoding::Portable>)->Arg(1)->Arg(16);
+BENCHMARK(encodeLine<encoding::Portable>)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
 
 // 64 KiB of input as lines of `count` bytes, as the writer hands a run to encodeLines().
 template <typename E> void encodeLines(benchmark::State& state) {
@@ -76,16 +76,16 @@ template <typename E> void encodeLines(benchmark::State& state) {
     std::vector<char> out(lines * dataLineLength(count) + maxLineLength);
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            encoding::encodeLines<E>(out.data(), 0x10000, input.data(), count, lines));
+            encoding::encodeLines<E>(out.data(), {0x10000, input.data(), count}, lines));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
 }
-BENCHMARK(encodeLines<encoding::Portable>)->Arg(1)->Arg(16);
+BENCHMARK(encodeLines<encoding::Portable>)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
 
 #if defined(MKSREC_ENCODE_VECTOR)
-BENCHMARK(encodeLine<encoding::Encoder>)->Arg(1)->Arg(16);
-BENCHMARK(encodeLines<encoding::Encoder>)->Arg(1)->Arg(16);
+BENCHMARK(encodeLine<encoding::Encoder>)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
+BENCHMARK(encodeLines<encoding::Encoder>)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
 #endif
 
 } // namespace

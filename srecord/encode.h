@@ -36,59 +36,50 @@ using Encoder = Portable;
 
 namespace mksrec::encoding {
 
-// Where the next line of a run goes and whose bytes it shows.
-struct Cursor {
-    Cursor(char* out, std::uint32_t first, const std::uint8_t* bytes, std::uint32_t perLine,
-           std::size_t lines)
-        : p(out), address(first), data(bytes), count(perLine), left(lines) {}
-
-    char* p;
+// A run of data records of `count` bytes each, every one right behind the one before in the
+// address space and in the input: where the next one starts and whose bytes it shows. The
+// one place a run moves on.
+struct Run {
     std::uint32_t address;
     const std::uint8_t* data;
     std::uint32_t count;
-    std::size_t left; // lines
 
-    void advance(std::size_t lines) {
-        p += lines * dataLineLength(count);
-        address += static_cast<std::uint32_t>(lines) * count;
-        data += lines * count;
-        left -= lines;
+    void advance(std::size_t records) {
+        // A run is at most the whole address space, 2^24 bytes: no wrap.
+        address += static_cast<std::uint32_t>(records) * count;
+        data += records * count;
     }
 };
 
-// The lines of `lines` consecutive records of `count` bytes each, back to back from p: the
-// first with the bytes at `data` at `address`, each next one with the bytes and at the
-// address right behind the one before, every one a writable data record (line.h); the last
-// line's checksum. Writes up to maxLineLength characters from the last line's start. Where
-// the encoder has kernels, they take the runs they are made for, one-byte lines from the
-// first address they can start at; every other line goes through line().
-template <typename E = Encoder>
-std::uint32_t encodeLines(char* p, std::uint32_t address, const std::uint8_t* data,
-                          std::uint32_t count, std::size_t lines) {
-    Cursor at(p, address, data, count, lines);
-    std::uint32_t checksum = 0;
+// The lines of the run's next `lines` records, back to back from p, every one a writable
+// data record (line.h); returns the run moved past them. Writes up
+// to maxLineLength characters from the last line's start. Where the encoder has kernels,
+// they take the runs they are made for, one-byte lines from the first address they can
+// start at; every other line goes through line().
+template <typename E = Encoder> [[nodiscard]] Run encodeLines(char* p, Run run, std::size_t lines) {
+    const std::size_t length = dataLineLength(run.count);
     if constexpr (E::kernels) {
-        if (count == 1) {
-            while (at.left > 0 && at.address % E::onesAtOnce != 0) {
-                checksum = E::line(at.p, at.address, at.data, count);
-                at.advance(1);
+        if (run.count == 1) {
+            for (; lines > 0 && run.address % E::onesAtOnce != 0; --lines, p += length) {
+                E::line(p, run.address, run.data, 1);
+                run.advance(1);
             }
-            while (at.left >= E::onesAtOnce) {
-                checksum = E::ones(at.p, at.address, at.data);
-                at.advance(E::onesAtOnce);
+            for (; lines >= E::onesAtOnce; lines -= E::onesAtOnce, p += E::onesAtOnce * length) {
+                E::ones(p, run.address, run.data);
+                run.advance(E::onesAtOnce);
             }
-        } else if (count == maxDataBytes) {
-            while (at.left >= 2) {
-                checksum = E::pairOf16(at.p, at.address, at.data);
-                at.advance(2);
+        } else if (run.count == E::pairedCount) {
+            for (; lines >= 2; lines -= 2, p += 2 * length) {
+                E::pair(p, run.address, run.data);
+                run.advance(2);
             }
         }
     }
-    while (at.left > 0) {
-        checksum = E::line(at.p, at.address, at.data, count);
-        at.advance(1);
+    for (; lines > 0; --lines, p += length) {
+        E::line(p, run.address, run.data, run.count);
+        run.advance(1);
     }
-    return checksum;
+    return run;
 }
 
 } // namespace mksrec::encoding

@@ -8,6 +8,7 @@ namespace mksrec {
 
 namespace {
 
+using encoding::putAddress;
 using encoding::putByte;
 
 // Same text as printf("%0*x", minDigits, value): lowercase, zero-padded, never cut.
@@ -32,12 +33,11 @@ int SRecord::computeChecksum() {
     if (data == nullptr && type != Terminator) {
         return 2;
     }
-    // The count byte's own value: the data, three address bytes and the checksum byte.
-    std::uint32_t sum = byteCount + 4;
+    std::uint32_t sum = countField(byteCount);
     // A terminator prints an all-zero address and no data, so neither enters its sum;
     // that keeps its checksum true to its line whatever the fields hold.
     if (type != Terminator) {
-        sum += (address & 0xFF) + ((address >> 8) & 0xFF) + ((address >> 16) & 0xFF);
+        sum += encoding::addressSum(address);
         for (std::uint32_t i = 0; i < byteCount; ++i) {
             sum += data[i];
         }
@@ -70,7 +70,7 @@ SRecord::Formatted SRecord::format(Line& line) {
     char* p = begin;
     const auto length = [&] { return static_cast<std::size_t>(p - begin); };
     *p++ = 'S';
-    *p++ = isData ? '2' : '8';
+    *p++ = isData ? dataKind : endKind;
 
     if (isData && !validByteCount(byteCount)) {
         std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n",
@@ -78,19 +78,17 @@ SRecord::Formatted SRecord::format(Line& line) {
         return {1, length()};
     }
     if (isData) {
-        p = putByte(p, byteCount + 4); // at most 20: always two digits
+        p = putByte(p, countField(byteCount)); // a valid count: always two digits
         if (!fitsBelowTop(address, byteCount)) {
             std::fprintf(stderr, "ERROR:  Address exceeded six byte maximum.\n");
             return {1, length()};
         }
-        p = putByte(p, address >> 16);
-        p = putByte(p, address >> 8);
-        p = putByte(p, address);
+        p = putAddress(p, address);
         // A data record that passed the checks above came here for want of a buffer: there
         // is nothing to print, and the checksum step refuses it.
     } else {
-        p = putHex(p, byteCount + 4, 2);
-        p = putHex(p, 0, 6);
+        p = putHex(p, countField(byteCount), 2);
+        p = putHex(p, 0, 2 * addressBytes);
     }
 
     if (computeChecksum() != 0) {

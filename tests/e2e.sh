@@ -338,6 +338,7 @@ check "read fails once, not tried again" 255 "$(bytes 0 64)" 'fail_read in 32 $M
 check "read fails once, stdin closed" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out <&-' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
 check "input replaced right after opening" 255 "$(bytes 0 40)" 'rm out && ln in out && cp in other && FAULT_FILE=in FAULT_REPLACE=other with_faults $M 16 8000 in out' "$settings_16_at_8000" "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 40)"
 check "no /dev/null for a closed stdout" 255 "$(bytes 0 40)" 'FAULT_FILE=/dev/null FAULT_OPEN=1 with_faults $M 16 8000 in out >&-' '' "ERROR:  Can't open /dev/null in place of closed standard output: Too many open files in system.\n" 'old\n'
+check "no /dev/null for a closed stdin" 255 "$(bytes 0 40)" 'FAULT_FILE=/dev/null FAULT_OPEN=1 with_faults $M 16 8000 in out <&-' '' "ERROR:  Can't open /dev/null in place of closed standard input: Too many open files in system.\n" 'old\n'
 needs
 
 if [ $((passed + failed)) = 0 ]; then

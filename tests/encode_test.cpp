@@ -76,7 +76,8 @@ TEST(Encode, PortableMatchesFormatNear16MiB) {
 // A run of lines against the portable encoder a line at a time, at every count, for runs
 // of one to nine lines and around multiples of sixteen (one-byte lines go sixteen at a time
 // from an address that is a multiple of sixteen where the encoder can): ending
-// at the top of the address space, crossing a 64 KiB boundary, anywhere. The data end
+// at the top of the address space, crossing a 64 KiB boundary, from an unaligned address
+// below the first multiple of sixteen, anywhere; the run moved past them. The data end
 // where their allocation does and the run has exactly the room it is promised, so that a
 // step past either shows under the sanitizers.
 TEST(Encode, RunMatchesLineByLine) {
@@ -90,26 +91,27 @@ TEST(Encode, RunMatchesLineByLine) {
                 const std::uint32_t address =
                     round == 0   ? 0x1000000 - span
                     : round == 1 ? 0x10000 - span / 2 - 3
+                    : round == 2 ? 5
                                  : static_cast<std::uint32_t>(random() % (0x1000001 - span));
                 std::vector<std::uint8_t> data(span);
                 for (std::uint8_t& byte : data) {
                     byte = static_cast<std::uint8_t>(random());
                 }
                 std::string expected;
-                std::uint32_t lastChecksum = 0;
                 for (std::uint32_t i = 0; i < lines; ++i) {
                     Line line;
-                    lastChecksum =
-                        encoding::Portable::line(line.data(), address + i * count,
-                                                 data.data() + std::size_t{i} * count, count);
+                    encoding::Portable::line(line.data(), address + i * count,
+                                             data.data() + std::size_t{i} * count, count);
                     expected.append(line.data(), length);
                 }
                 std::vector<char> out((lines - 1) * length + maxLineLength, '#');
                 SCOPED_TRACE("count " + std::to_string(count) + ", " + std::to_string(lines) +
                              " lines from " + std::to_string(address));
-                ASSERT_EQ(encoding::encodeLines(out.data(), address, data.data(), count, lines),
-                          lastChecksum);
+                const encoding::Run after =
+                    encoding::encodeLines(out.data(), {address, data.data(), count}, lines);
                 ASSERT_EQ(std::string(out.data(), expected.size()), expected);
+                ASSERT_EQ(after.address, address + span);
+                ASSERT_EQ(after.data, data.data() + span);
             }
         }
     }

@@ -196,18 +196,18 @@ TEST(SRecord, AdvanceAddressContinuesBehindTheRecordAndWraps) {
     EXPECT_EQ(record.getAddress(), 0x8u);
 }
 
-// Only the address's three low bytes enter a data record's sum, each on its own; a
-// terminator's sum has no address at all. 1 + 4 + 0xd4 + 0xc3 + 0xb2 + 0x10 = 0x25e: ~ = a1;
-// 12 + 4 = 0x10: ~ = ef.
-TEST(SRecord, ChecksumSumsTheLowThreeAddressBytes) {
-    const std::uint8_t byte = 0x10;
+// Only the address's three low bytes enter a data record's sum, each on its own, and every
+// data byte; a terminator's sum has no address and no data at all.
+// 3 + 4 + 0xd4 + 0xc3 + 0xb2 + 0x10 + 0x20 + 0x30 = 0x2b0: ~ = 4f; 12 + 4 = 0x10: ~ = ef.
+TEST(SRecord, ChecksumSumsTheLowThreeAddressBytesAndEveryDataByte) {
+    const std::uint8_t bytes[] = {0x10, 0x20, 0x30};
     SRecord record;
     record.setType(Data);
-    record.setByteCount(1);
+    record.setByteCount(3);
     record.setAddress(0xA1B2C3D4);
-    record.setData(&byte);
+    record.setData(bytes);
     ASSERT_EQ(record.computeChecksum(), 0);
-    EXPECT_EQ(record.getChecksum(), 0xA1u);
+    EXPECT_EQ(record.getChecksum(), 0x4Fu);
     record.setType(Terminator);
     record.setByteCount(12);
     ASSERT_EQ(record.computeChecksum(), 0);

@@ -25,9 +25,8 @@ dpkg-deb -c "$deb"
 lintian --pedantic --display-info --fail-on error,warning "$deb"
 dpkg -x "$deb" "$scratch/root"
 hardening_check "$scratch/root/usr/bin/mksrec"
-"$scratch/root/usr/bin/mksrec" 16 8000 examples/sample.bin "$scratch/sample.srec"
-cmp "$scratch/sample.srec" examples/sample.srec
-version=$(sed -n 's/^project(mksrec VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+sample_converts "the program of $deb" "$scratch/root/usr/bin/mksrec"
+version=$(project_version)
 man -l "$scratch/root/usr/share/man/man1/mksrec.1.gz" | grep "mksrec $version" >/dev/null
 
 tar -tzf build/mksrec-*.tar.gz | sort | tee "$scratch/listed"

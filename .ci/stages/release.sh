@@ -13,7 +13,7 @@ dpkg --add-architecture arm64
 dpkg --add-architecture armhf
 need libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64 libc6:armhf libstdc++6:armhf libgcc-s1:armhf
 
-version=$(sed -n 's/^project(mksrec VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(project_version)
 # NAME:TOOLCHAIN:DEB, DEB telling whether a .deb is made (Debian 12 has no riscv64 port).
 toolchains=(x86_64::deb aarch64:cmake/toolchains/aarch64-linux-gnu.cmake:deb
             armhf:cmake/toolchains/arm-linux-gnueabihf.cmake:deb
@@ -68,16 +68,6 @@ expected+=" mksrec_${version}_armhf.deb SHA256SUMS"
 [ "$(cd dist && ls | sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | sort | tr '\n' ' ')" ] ||
     { echo "dist/ should hold exactly: $expected"; exit 1; }
 
-# converts WHERE COMMAND...: the command, given the sample's input and output paths, writes
-# exactly the shipped S-record file.
-converts() {
-    local where=$1
-    shift
-    "$@" >/dev/null
-    cmp "$scratch/landed.srec" examples/sample.srec
-    echo "$where: the sample, byte for byte"
-}
-
 # e2e LABEL PROGRAM [EMULATOR...]: the whole end-to-end suite on PROGRAM, started in the
 # background with its log kept; e2e_results waits for every run, shows each one's counts
 # and skip reasons under its LABEL, and fails if a case failed in any. Each run has its own
@@ -117,14 +107,12 @@ finds_package "$scratch/static-x86_64/share/cmake/mksrec"
 empty=$scratch/empty
 mkdir "$empty"
 cp "$scratch/static-x86_64/bin/mksrec" examples/sample.bin "$empty/"
-converts "x86-64, a root with no C library" \
-    sh -c 'chroot "$1" /mksrec 16 8000 /sample.bin /landed.srec && mv "$1/landed.srec" "$2"' \
-    sh "$empty" "$scratch/landed.srec"
+sample_converts "x86-64, a root with no C library" \
+    sh -c 'chroot "$1" /mksrec "$2" "$3" /sample.bin /landed.srec && mv "$1/landed.srec" "$5"' sh "$empty"
 e2e "mksrec-$version-linux-x86_64.tar.gz, native" "$scratch/static-x86_64/bin/mksrec"
 for name in aarch64:qemu-aarch64 armhf:qemu-arm riscv64:qemu-riscv64; do
     IFS=: read -r name emulator <<<"$name"
-    converts "$name, $emulator without a sysroot" "$emulator" "$scratch/static-$name/bin/mksrec" \
-        16 8000 examples/sample.bin "$scratch/landed.srec"
+    sample_converts "$name, $emulator without a sysroot" "$emulator" "$scratch/static-$name/bin/mksrec"
     e2e "mksrec-$version-linux-$name.tar.gz, $emulator" "$scratch/static-$name/bin/mksrec" "$emulator"
 done
 
@@ -134,8 +122,8 @@ e2e "mksrec_${version}_amd64.deb, native" "$scratch/deb-amd64/usr/bin/mksrec"
 for arch in arm64:qemu-aarch64:aarch64-linux-gnu armhf:qemu-arm:arm-linux-gnueabihf; do
     IFS=: read -r debian emulator triplet <<<"$arch"
     dpkg -x "dist/mksrec_${version}_$debian.deb" "$scratch/deb-$debian"
-    converts "$debian .deb, unpacked, $emulator" "$emulator" -L "/usr/$triplet" \
-        "$scratch/deb-$debian/usr/bin/mksrec" 16 8000 examples/sample.bin "$scratch/landed.srec"
+    sample_converts "$debian .deb, unpacked, $emulator" "$emulator" -L "/usr/$triplet" \
+        "$scratch/deb-$debian/usr/bin/mksrec"
     e2e "mksrec_${version}_$debian.deb, $emulator" "$scratch/deb-$debian/usr/bin/mksrec" \
         "$emulator" -L "/usr/$triplet"
 done
@@ -159,7 +147,7 @@ windows_dlls "$exe"
 strings -e l "$exe" | grep -x -A1 ProductVersion | tee "$scratch/resource"
 grep -qx "$version" "$scratch/resource" || { echo "no version $version in mksrec.exe"; exit 1; }
 start_wine
-converts "mksrec.exe under wine" "$wine/wine64" "$exe" 16 8000 examples/sample.bin "$scratch/landed.srec"
+sample_converts "mksrec.exe under wine" "$wine/wine64" "$exe"
 e2e "mksrec-$version-windows-x86_64.zip, wine" "$exe" "$wine/wine64"
 
 echo "-- a minimal Debian 12 root: the README's download commands, then the amd64 .deb"

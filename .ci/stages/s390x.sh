@@ -5,4 +5,4 @@ source "$(dirname "$0")/../lib.sh"
 need g++-s390x-linux-gnu qemu-user
 
 suite build-s390x 2 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/s390x-linux-gnu.cmake
-sample_converts qemu-s390x -L /usr/s390x-linux-gnu build-s390x/mksrec
+sample_converts "build-s390x/mksrec, qemu-s390x" qemu-s390x -L /usr/s390x-linux-gnu build-s390x/mksrec

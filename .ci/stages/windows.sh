@@ -8,7 +8,7 @@ start_wine
 
 # One test at a time: two wine processes at once have failed now and then.
 suite build-windows 1 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake
-sample_converts "$wine/wine64" build-windows/mksrec.exe
+sample_converts "build-windows/mksrec.exe, wine" "$wine/wine64" build-windows/mksrec.exe
 
 windows_dlls build-windows/mksrec.exe
 

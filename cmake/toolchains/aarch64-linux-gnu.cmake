@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Linux on aarch64 with Debian's cross compiler; the tests run under qemu-user with the cross
 # compiler's libraries as the sysroot.
-# cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake
+# cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 

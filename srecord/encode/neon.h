@@ -31,6 +31,12 @@ inline void putDigits(char* p, uint8x16_t bytes, bool both) {
 // AArch64 (every one has NEON), little-endian: sixteen bytes to their thirty-two digits at
 // once.
 struct Neon {
+    static constexpr std::uint32_t registerBytes = 16;
+    static_assert(
+        maxDataBytes <= registerBytes,
+        "Neon::line() takes a record's data in one register: extend it for larger records");
+    // The data bytes that share the first register with the header; the rest take a second.
+    static constexpr std::uint32_t firstData = registerBytes - vector::headerLength;
     // No kernels for many lines at once: every line goes through line().
     static constexpr bool kernels = false;
 
@@ -38,14 +44,14 @@ struct Neon {
                               std::uint32_t count) {
         using neon::putDigits;
         p[0] = 'S';
-        p[1] = '2';
+        p[1] = dataKind;
         if (count <= 4) {
             const uint8x8_t bytes = vcreate_u8(vector::shortRecord(address, data, count));
             putDigits(p + 2, vcombine_u8(bytes, vdup_n_u8(0)), false);
             return vector::putTail(p, count, vaddlv_u8(bytes));
         }
         uint8x16_t bytes;
-        if (count == maxDataBytes) {
+        if (count == registerBytes) {
             bytes = vld1q_u8(data);
         } else {
             const vector::Padded padded = vector::loadPadded(data, count);
@@ -53,10 +59,11 @@ struct Neon {
         }
         const std::uint32_t header = vector::headerBytes(address, count);
         // The header from the top four lanes of a register that holds it in every four.
-        const uint8x16_t first = vextq_u8(vreinterpretq_u8_u32(vdupq_n_u32(header)), bytes, 12);
+        const uint8x16_t first =
+            vextq_u8(vreinterpretq_u8_u32(vdupq_n_u32(header)), bytes, firstData);
         putDigits(p + 2, first, true);
-        if (count > 12) {
-            putDigits(p + 34, vextq_u8(bytes, vdupq_n_u8(0), 12), false);
+        if (count > firstData) {
+            putDigits(p + 2 + 2 * registerBytes, vextq_u8(bytes, vdupq_n_u8(0), firstData), false);
         }
         // The padding is zero, so summing all sixteen lanes adds up just the record's bytes.
         return vector::putTail(p, count, vaddlvq_u8(bytes) + vaddlv_u8(vcreate_u8(header)));

@@ -49,11 +49,18 @@ inline std::uint32_t sumOf(__m128i bytes) {
 
 // x86-64 (every one has SSE2): sixteen bytes to their thirty-two digits at once.
 struct Sse2 {
+    static constexpr std::uint32_t registerBytes = 16;
+    static_assert(
+        maxDataBytes <= registerBytes,
+        "Sse2::line() takes a record's data in one register: extend it for larger records");
+    // The data bytes that share the first register with the header; the rest take a second.
+    static constexpr std::uint32_t firstData = registerBytes - vector::headerLength;
+
     static std::uint32_t line(char* p, std::uint32_t address, const std::uint8_t* data,
                               std::uint32_t count) {
         using namespace sse2;
         p[0] = 'S';
-        p[1] = '2';
+        p[1] = dataKind;
         if (count <= 4) {
             const __m128i bytes = _mm_set_epi64x(
                 0, static_cast<long long>(vector::shortRecord(address, data, count)));
@@ -61,7 +68,7 @@ struct Sse2 {
             return vector::putTail(p, count, sumOf(bytes));
         }
         __m128i bytes;
-        if (count == maxDataBytes) {
+        if (count == registerBytes) {
             bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
         } else {
             const vector::Padded padded = vector::loadPadded(data, count);
@@ -69,15 +76,15 @@ struct Sse2 {
                                    static_cast<long long>(padded.low));
         }
         const __m128i first =
-            _mm_or_si128(_mm_slli_si128(bytes, 4),
+            _mm_or_si128(_mm_slli_si128(bytes, vector::headerLength),
                          _mm_cvtsi32_si128(static_cast<int>(vector::headerBytes(address, count))));
         putDigits(p + 2, first, true);
         // The padding is zero, so the sums of absolute differences from zero add up just the
         // record's bytes, one sum per eight bytes.
         __m128i sums = _mm_sad_epu8(first, _mm_setzero_si128());
-        if (count > 12) {
-            const __m128i rest = _mm_srli_si128(bytes, 12);
-            putDigits(p + 34, rest, false);
+        if (count > firstData) {
+            const __m128i rest = _mm_srli_si128(bytes, firstData);
+            putDigits(p + 2 + 2 * registerBytes, rest, false);
             sums = _mm_add_epi64(sums, _mm_sad_epu8(rest, _mm_setzero_si128()));
         }
         const auto sum =
@@ -88,28 +95,31 @@ struct Sse2 {
     // Kernels for the two commonest runs, each worth more than 3% of a whole conversion
     // (the benchmark): sixteen-byte lines two at a time, one-byte lines sixteen at a time.
     static constexpr bool kernels = true;
-    static constexpr std::size_t onesAtOnce = 16;
+    static constexpr std::uint32_t pairedCount = registerBytes;
+    static constexpr std::size_t onesAtOnce = registerBytes;
+    static_assert(addressBytes == 3 && countField(1) == 5,
+                  "Sse2::ones() and pair() write six address digits: extend them");
 
-    // Two lines of sixteen bytes, the usual record, one right behind the other from p: their
-    // headers share one register, their data take one each, and their checksums are summed
-    // together; a sixth fewer instructions than a line at a time. Returns the second
-    // line's checksum.
-    static std::uint32_t pairOf16(char* p, std::uint32_t address, const std::uint8_t* data) {
+    // Two lines of a register's worth of bytes, the usual record, one right behind the other
+    // from p: their headers share one register, their data take one each, and their
+    // checksums are summed together; a sixth fewer instructions than a line at a time.
+    static void pair(char* p, std::uint32_t address, const std::uint8_t* data) {
         using namespace sse2;
-        constexpr std::size_t length = dataLineLength(maxDataBytes);
+        constexpr std::size_t length = dataLineLength(pairedCount);
         char* const q = p + length;
         const std::uint64_t headers =
-            vector::headerBytes(address, maxDataBytes) |
-            std::uint64_t{vector::headerBytes(address + maxDataBytes, maxDataBytes)} << 32;
+            vector::headerBytes(address, pairedCount) |
+            std::uint64_t{vector::headerBytes(address + pairedCount, pairedCount)} << 32;
         const __m128i header = _mm_set_epi64x(0, static_cast<long long>(headers));
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16));
+        const __m128i second =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + registerBytes));
         // Both headers' digits go to the first line, the second's to be overwritten by data.
         const __m128i lowNibble = _mm_set1_epi8(0x0F);
         const __m128i headerDigits = digitsOf(_mm_unpacklo_epi8(
             _mm_and_si128(_mm_srli_epi16(header, 4), lowNibble), _mm_and_si128(header, lowNibble)));
         p[0] = q[0] = 'S';
-        p[1] = q[1] = '2';
+        p[1] = q[1] = dataKind;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2), headerDigits);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 2),
                          _mm_unpackhi_epi64(headerDigits, headerDigits));
@@ -123,23 +133,20 @@ struct Sse2 {
         const __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_unpacklo_epi64(firstSums, secondSums),
                                                          _mm_unpackhi_epi64(firstSums, secondSums)),
                                            _mm_sad_epu8(_mm_unpacklo_epi32(header, zero), zero));
-        const auto secondSum = static_cast<std::uint32_t>(_mm_extract_epi16(sums, 4));
-        vector::putTail(p, maxDataBytes, static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums)));
-        return vector::putTail(q, maxDataBytes, secondSum);
+        vector::putTail(p, pairedCount, static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums)));
+        vector::putTail(q, pairedCount, static_cast<std::uint32_t>(_mm_extract_epi16(sums, 4)));
     }
 
     // Sixteen lines of one byte each from an address that is a multiple of sixteen: the
     // lines share all but the last of the address's digits, and that runs from 0 to f; the
     // data and the checksums are encoded sixteen at once, then the characters that differ
-    // spread over the lines. Under a third of the instructions of a line at a time. Returns
-    // the last line's checksum.
-    static std::uint32_t ones(char* p, std::uint32_t address, const std::uint8_t* data) {
+    // spread over the lines. Under a third of the instructions of a line at a time.
+    static void ones(char* p, std::uint32_t address, const std::uint8_t* data) {
         using namespace sse2;
         const __m128i ramp = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
-        // Each line's sum: the count (5), the address bytes and the data byte.
-        const auto sum =
-            static_cast<char>(5 + (address >> 16) + (address >> 8 & 0xFF) + (address & 0xFF));
+        // Each line's sum: the count, the address bytes and the data byte.
+        const auto sum = static_cast<char>(countField(1) + addressSum(address));
         const __m128i checksums = _mm_xor_si128(
             _mm_add_epi8(_mm_add_epi8(_mm_set1_epi8(sum), ramp), bytes), _mm_set1_epi8(-1));
 
@@ -159,8 +166,9 @@ struct Sse2 {
         const __m128i sumPairs[2] = {_mm_unpacklo_epi8(sumHigh, sumLow),
                                      _mm_unpackhi_epi8(sumHigh, sumLow)};
         // "S205" and the address's first four digits, in both halves.
-        std::uint64_t start = 'S' | '2' << 8 | '0' << 16 | std::uint64_t{'5'} << 24;
         std::uint16_t digits = 0;
+        std::memcpy(&digits, hexPairs.pair[countField(1)].data(), 2);
+        std::uint64_t start = 'S' | dataKind << 8 | std::uint64_t{digits} << 16;
         std::memcpy(&digits, hexPairs.pair[address >> 16 & 0xFF].data(), 2);
         start |= std::uint64_t{digits} << 32;
         std::memcpy(&digits, hexPairs.pair[address >> 8 & 0xFF].data(), 2);
@@ -185,7 +193,6 @@ struct Sse2 {
                 }
             }
         }
-        return static_cast<std::uint32_t>(_mm_extract_epi16(checksums, 7)) >> 8;
     }
 };
 

@@ -16,7 +16,16 @@
 
 namespace mksrec::encoding::vector {
 
-// The first `count` (5 to 15) bytes at `data` as a little-endian 128-bit value, zeros after
+// The header: the count byte and the address bytes, hex-encoded with the data before them.
+constexpr std::uint32_t headerLength = 1 + addressBytes;
+
+// headerBytes() packs the count into the address's empty top byte: four header bytes in a
+// 32-bit word.
+static_assert(addressBytes == 3, "vector.h: headerBytes() packs count and address into 32 bits; "
+                                 "extend it, and sse2.h and neon.h, for another address width");
+
+// The first `count` (5 to 15: more than shortRecord() takes, less than a register) bytes at
+// `data` as a little-endian 128-bit value, zeros after
 // them, read without touching a byte past them: overlapping loads of 8 or 4 bytes.
 struct Padded {
     std::uint64_t low;
@@ -52,7 +61,7 @@ inline std::uint32_t headerBytes(std::uint32_t address, std::uint32_t count) {
     const std::uint32_t reversed =
         (address & 0xFF) << 24 | (address & 0xFF00) << 8 | (address >> 8 & 0xFF00) | address >> 24;
 #endif
-    return reversed | (count + 4);
+    return reversed | countField(count);
 }
 
 // A record of one to four bytes: the header and the data, read a byte at a time, in the
