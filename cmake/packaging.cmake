@@ -37,6 +37,23 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
   endif()
 endif()
 
+# The time stamp of every file in the packages: SOURCE_DATE_EPOCH when the builder sets it
+# (dpkg-buildpackage takes it from debian/changelog), else the time of the last commit: from
+# git in a checkout, from cmake/commit-time in a source archive that git archive made.
+set(MKSREC_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(NOT MKSREC_SOURCE_DATE_EPOCH)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/commit-time MKSREC_SOURCE_DATE_EPOCH REGEX "^[0-9]+$")
+endif()
+if(NOT MKSREC_SOURCE_DATE_EPOCH AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
+  find_package(Git QUIET)
+  if(GIT_FOUND)
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
+                    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE MKSREC_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                    ERROR_QUIET)
+  endif()
+endif()
+
 # Reproducible: every time stamp is the source's (CPack reads SOURCE_DATE_EPOCH, which
 # cmake/packaging-run.cmake sets at cpack time), and no mode depends on the builder's umask
 # (files are installed 0644 or 0755 whatever it is; directories are made so here; the
