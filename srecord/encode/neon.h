@@ -63,7 +63,8 @@ struct Neon {
             vextq_u8(vreinterpretq_u8_u32(vdupq_n_u32(header)), bytes, firstData);
         putDigits(p + 2, first, true);
         if (count > firstData) {
-            putDigits(p + 2 + 2 * registerBytes, vextq_u8(bytes, vdupq_n_u8(0), firstData), false);
+            putDigits(p + 2 + std::size_t{2} * registerBytes,
+                      vextq_u8(bytes, vdupq_n_u8(0), firstData), false);
         }
         // The padding is zero, so summing all sixteen lanes adds up just the record's bytes.
         return vector::putTail(p, count, vaddlvq_u8(bytes) + vaddlv_u8(vcreate_u8(header)));

@@ -84,7 +84,7 @@ struct Sse2 {
         __m128i sums = _mm_sad_epu8(first, _mm_setzero_si128());
         if (count > firstData) {
             const __m128i rest = _mm_srli_si128(bytes, firstData);
-            putDigits(p + 2 + 2 * registerBytes, rest, false);
+            putDigits(p + 2 + std::size_t{2} * registerBytes, rest, false);
             sums = _mm_add_epi64(sums, _mm_sad_epu8(rest, _mm_setzero_si128()));
         }
         const auto sum =
