@@ -31,8 +31,9 @@ class ChunkReader {
     std::FILE* stream() const { return in.get(); }
     const char* path() const { return in.path(); }
 
-    // Ok with the next block's chunks, which stay valid until the next call; EndOfInput at the end
-    // of the input; ReadFailed once every chunk that was whole before a failed read is out.
+    // Ok with the next block's chunks, which stay valid until the next call; EndOfInput at
+    // the end of the input; ReadFailed once every chunk that was whole before a failed read
+    // is out.
     Status next(Chunks& chunks);
     // errno's value at the failed read.
     int error() const { return readError; }

@@ -4,6 +4,8 @@
 #ifdef _WIN32
 #include <io.h>
 
+#include <iterator>
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
@@ -49,7 +51,8 @@ bool isInputFile(std::FILE* in, const char* outPath) {
     // (wine) whose fopen() does not, and the input would then be truncated unrecognised.
     // 32767 characters is the longest path Windows opens at all.
     static wchar_t wideOut[32768];
-    if (MultiByteToWideChar(CP_ACP, 0, outPath, -1, wideOut, 32768) == 0) {
+    if (MultiByteToWideChar(CP_ACP, 0, outPath, -1, wideOut,
+                            static_cast<int>(std::size(wideOut))) == 0) {
         return false;
     }
     // No access is asked for, only the identity; an output that does not exist yet cannot be

@@ -52,10 +52,10 @@ struct Run {
 };
 
 // The lines of the run's next `lines` records, back to back from p, every one a writable
-// data record (line.h); returns the run moved past them. Writes up
-// to maxLineLength characters from the last line's start. Where the encoder has kernels,
-// they take the runs they are made for, one-byte lines from the first address they can
-// start at; every other line goes through line().
+// data record (line.h); returns the run moved past them. Writes up to maxLineLength
+// characters from the last line's start. Where the encoder has kernels, they take the runs
+// they are made for, one-byte lines from the first address they can start at; every other
+// line goes through line().
 template <typename E = Encoder> [[nodiscard]] Run encodeLines(char* p, Run run, std::size_t lines) {
     const std::size_t length = dataLineLength(run.count);
     if constexpr (E::kernels) {

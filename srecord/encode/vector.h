@@ -25,8 +25,8 @@ static_assert(addressBytes == 3, "vector.h: headerBytes() packs count and addres
                                  "extend it, and sse2.h and neon.h, for another address width");
 
 // The first `count` (5 to 15: more than shortRecord() takes, less than a register) bytes at
-// `data` as a little-endian 128-bit value, zeros after
-// them, read without touching a byte past them: overlapping loads of 8 or 4 bytes.
+// `data` as a little-endian 128-bit value, zeros after them, read without touching a byte
+// past them: overlapping loads of 8 or 4 bytes.
 struct Padded {
     std::uint64_t low;
     std::uint64_t high;
