@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "input.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 namespace mksrec {
 
 namespace {
@@ -21,6 +24,7 @@ Status ChunkReader::next(Chunks& chunks) {
     // that failed once, or ended, is not asked again.
     std::size_t filled = 0;
     if (!lastBlock) {
+        errno = 0;
         filled = std::fread(block.get(), 1, blockSize, in.get());
         lastBlock = filled < blockSize;
         if (std::ferror(in.get())) {
