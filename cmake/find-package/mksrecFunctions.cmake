@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
-# mksrec_add_srecord(<target> ADDRESS <hex> [BYTES_PER_RECORD <1..16>] [OUTPUT <file>]
+# mksrec_add_srecord(<target> ADDRESS <hex> [BYTES_PER_RECORD <decimal>] [OUTPUT <file>]
 #                    [SECTIONS <name>...])
 # Makes the S-record file of an executable target part of the build: the raw image of its
 # loadable sections (only the named ones, if given) by the toolchain's objcopy, converted by
-# mksrec::mksrec with the first byte at ADDRESS, 16 bytes a record unless told otherwise,
+# mksrec::mksrec with the first byte at ADDRESS, 16 bytes a record unless told otherwise (a
+# count mksrec cannot write it refuses when it converts, with its own message),
 # into OUTPUT (<target>.srec in the current binary directory unless told otherwise). The
 # conversion writes a temporary file renamed only on success, so that a failed run leaves
 # nothing a later build would take as up to date, with any generator. Rebuilt when the
@@ -29,10 +30,8 @@ function(mksrec_add_srecord target)
   endif()
   if(NOT DEFINED arg_BYTES_PER_RECORD)
     set(arg_BYTES_PER_RECORD 16)
-  elseif(NOT arg_BYTES_PER_RECORD MATCHES "^[0-9]+$" OR arg_BYTES_PER_RECORD LESS 1
-         OR arg_BYTES_PER_RECORD GREATER 16)
-    message(FATAL_ERROR
-            "${where}: BYTES_PER_RECORD '${arg_BYTES_PER_RECORD}' is not a number from 1 to 16")
+  elseif(NOT arg_BYTES_PER_RECORD MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "${where}: BYTES_PER_RECORD '${arg_BYTES_PER_RECORD}' is not a number")
   endif()
   if(NOT arg_OUTPUT)
     set(arg_OUTPUT ${target}.srec)
