@@ -19,14 +19,20 @@ namespace mksrec {
 constexpr std::uint32_t addressBytes = 3;
 static_assert(addressBytes >= 2 && addressBytes <= 4,
               "S-records have address fields of two (S1/S9), three (S2/S8) or four (S3/S7) bytes");
+// A run's addresses are 32-bit, so only a narrower field has a top that a run can stop at:
+// past the top of a four-byte one they would wrap to 0.
+static_assert(addressBytes < 4, "a four-byte address field needs the run's addresses "
+                                "(encoding::Run, RecordRun) wider than 32 bits, to stop at its "
+                                "top instead of wrapping around to 0");
 constexpr char dataKind = static_cast<char>('1' + (addressBytes - 2));
 constexpr char endKind = static_cast<char>('9' - (addressBytes - 2));
 // The largest record. 16 keeps a line under 80 characters, as loaders and editors expect.
 constexpr std::uint32_t maxDataBytes = 16;
 // The highest address the field holds: the last data byte of a record must lie at or below
 // it, or a loader would wrap the tail of the record onto address 0. Shifted down from all
-// ones, so that a four-byte field needs no shift by 32.
-constexpr std::uint32_t maxAddress = 0xFFFFFFFFu >> (8 * (4 - addressBytes));
+// ones, so that no width needs a shift by 32 or more.
+constexpr std::uint32_t maxAddress =
+    0xFFFFFFFFu >> (addressBytes < 4 ? 8 * (4 - addressBytes) : 0);
 
 // The count field of a record of `dataBytes`: the bytes that follow it, the address, the
 // data and the checksum byte.
@@ -43,8 +49,7 @@ enum class Refusal { None, ByteCount, AboveTop, NoData, UnknownType };
 constexpr bool validByteCount(std::uint32_t count) {
     return count - 1 < maxDataBytes; // 1 to maxDataBytes: 0 wraps around to the top
 }
-// ByteCount, AboveTop (the record's last byte lies above maxAddress) or None. The address
-// test is modulo 2^32, which holds for a four-byte field too.
+// ByteCount, AboveTop (the record's last byte lies above maxAddress) or None.
 constexpr Refusal dataRefusal(std::uint32_t address, std::uint32_t count) {
     if (!validByteCount(count)) {
         return Refusal::ByteCount;
