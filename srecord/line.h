@@ -31,8 +31,7 @@ constexpr std::uint32_t maxDataBytes = 16;
 // The highest address the field holds: the last data byte of a record must lie at or below
 // it, or a loader would wrap the tail of the record onto address 0. Shifted down from all
 // ones, so that no width needs a shift by 32 or more.
-constexpr std::uint32_t maxAddress =
-    0xFFFFFFFFu >> (addressBytes < 4 ? 8 * (4 - addressBytes) : 0);
+constexpr std::uint32_t maxAddress = 0xFFFFFFFFu >> (addressBytes < 4 ? 8 * (4 - addressBytes) : 0);
 
 // The count field of a record of `dataBytes`: the bytes that follow it, the address, the
 // data and the checksum byte.

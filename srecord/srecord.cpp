@@ -61,9 +61,8 @@ SRecord::Formatted SRecord::format(Line& line) {
     }
     const Refusal refusal = dataRefusal(address, byteCount);
     if (refusal != Refusal::None) {
-        return {refusal,
-                static_cast<std::size_t>(encoding::putRefusedStart(begin, byteCount, refusal) -
-                                         begin)};
+        return {refusal, static_cast<std::size_t>(
+                             encoding::putRefusedStart(begin, byteCount, refusal) - begin)};
     }
     if (data == nullptr) {
         // Nothing to print past the address; the checksum step refuses it.

@@ -32,7 +32,8 @@ Outcome recordByRecord(const std::vector<std::uint8_t>& data, std::uint32_t chun
     record.setAddress(address);
     Line line;
     for (std::size_t at = 0; at < data.size(); at += chunk) {
-        const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(chunk, data.size() - at));
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::size_t>(chunk, data.size() - at));
         record.setByteCount(count);
         record.setData(data.data() + at);
         const SRecord::Formatted formatted = record.format(line);
@@ -95,22 +96,16 @@ TEST(RecordRun, SameLinesAsRecordByRecord) {
                 byte = static_cast<std::uint8_t>(random());
             }
             const auto span = static_cast<std::uint32_t>(data.size());
-            const std::uint32_t addresses[] = {0,
-                                               0x123457,
-                                               0x1000000 - span,
-                                               0x1000000 - span / 2,
-                                               0x1000000 - span + 1,
-                                               0xFFFFFF,
-                                               0x1000000,
-                                               0xFFFFFFFF};
+            const std::uint32_t addresses[] = {
+                0,        0x123457,  0x1000000 - span, 0x1000000 - span / 2, 0x1000000 - span + 1,
+                0xFFFFFF, 0x1000000, 0xFFFFFFFF};
             for (const std::uint32_t address : addresses) {
                 const Outcome expected = recordByRecord(data, chunk, address);
                 for (const std::size_t room : {1u, 47u, 333u, 4096u}) {
                     for (const std::size_t piece : {1u, 7u, 1000u}) {
                         SCOPED_TRACE("chunks of " + std::to_string(chunk) + ", " +
-                                     std::to_string(span) + " bytes at " +
-                                     std::to_string(address) + ", blocks of " +
-                                     std::to_string(room) + ", pieces of " +
+                                     std::to_string(span) + " bytes at " + std::to_string(address) +
+                                     ", blocks of " + std::to_string(room) + ", pieces of " +
                                      std::to_string(piece));
                         const Outcome got = inBlocks(data, chunk, address, room, piece);
                         ASSERT_EQ(got.text, expected.text);
