@@ -52,11 +52,11 @@ RecordRun::Put RecordRun::put(char* out, const char* limit, const std::uint8_t* 
     std::size_t left = bytes;
     while (left > 0 && p < limit) {
         run.count = left < size ? static_cast<std::uint32_t>(left) : size;
-        const Refusal refusal = dataRefusal(run.address, run.count);
-        if (refusal != Refusal::None) {
-            refused = refusal;
+        const Refusal reason = dataRefusal(run.address, run.count);
+        if (reason != Refusal::None) {
+            refused = reason;
             refusedBytes = run.count;
-            p = encoding::putRefusedStart(p, run.count, refusal);
+            p = encoding::putRefusedStart(p, run.count, reason);
             break;
         }
         const std::size_t length = dataLineLength(run.count);
