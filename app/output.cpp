@@ -10,14 +10,11 @@ namespace mksrec {
 BlockWriter::BlockWriter(std::size_t overrun)
     : block(static_cast<char*>(std::malloc(blockSize + overrun))) {}
 
-bool BlockWriter::commit(const char* end) {
-    used = static_cast<std::size_t>(end - block.get());
-    if (used >= blockSize) {
-        write(blockSize);
-        used -= blockSize;
-        std::memmove(block.get(), block.get() + blockSize, used);
-    }
-    return writeError == 0;
+// The full block goes out and what ran past its end moves to the front.
+void BlockWriter::passBlock() {
+    write(blockSize);
+    used -= blockSize;
+    std::memmove(block.get(), block.get() + blockSize, used);
 }
 
 bool BlockWriter::close() {

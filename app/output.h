@@ -32,13 +32,20 @@ class BlockWriter {
     const char* limit() const { return block.get() + blockSize; }
     // Takes the text from space() up to `end`, passing the block to the file once it is
     // full; false when this or an earlier write failed (nothing is written after that).
-    bool commit(const char* end);
+    bool commit(const char* end) {
+        used = static_cast<std::size_t>(end - block.get());
+        if (used >= blockSize) {
+            passBlock();
+        }
+        return writeError == 0;
+    }
     // Writes out the rest and closes the file; false when this or any earlier write failed,
     // the first failure's errno in error().
     bool close();
     int error() const { return writeError; }
 
   private:
+    void passBlock();
     void write(std::size_t size);
 
     Stream out;
