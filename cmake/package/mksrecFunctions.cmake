@@ -18,7 +18,6 @@
 # a failed run leaves nothing a later build would take as up to date, with any generator.
 # Rebuilt when the input or mksrec changes.
 include("${CMAKE_CURRENT_LIST_DIR}/mksrecConvert.cmake")
-set(_mksrec_convert_script "${CMAKE_CURRENT_LIST_DIR}/mksrecConvert.cmake")
 
 function(mksrec_add_srecord name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "ADDRESS;BYTES_PER_RECORD;OUTPUT;INPUT"
@@ -70,6 +69,9 @@ function(mksrec_add_srecord name)
     set(arg_OUTPUT ${name}.srec)
   endif()
 
+  # Beside this file, wherever it was included from (a variable set there would not reach a
+  # caller in another directory).
+  set(script "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/mksrecConvert.cmake")
   get_filename_component(output "${arg_OUTPUT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
   get_filename_component(folder "${output}" DIRECTORY)
   set(convert "${CMAKE_COMMAND}" "-DNAME=${name}" "-DMKSREC=$<TARGET_FILE:mksrec::mksrec>"
@@ -79,9 +81,9 @@ function(mksrec_add_srecord name)
     add_custom_command(
       OUTPUT "${output}"
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
-      COMMAND ${convert} "-DIMAGE=${input}" -P "${_mksrec_convert_script}"
+      COMMAND ${convert} "-DIMAGE=${input}" -P "${script}"
       DEPENDS "${input}" ${arg_DEPENDS} mksrec::mksrec "$<TARGET_FILE:mksrec::mksrec>"
-              "${_mksrec_convert_script}"
+              "${script}"
       COMMENT "Converting ${arg_INPUT} into ${arg_OUTPUT}"
       VERBATIM)
     add_custom_target(${name} ALL DEPENDS "${output}")
@@ -100,8 +102,8 @@ function(mksrec_add_srecord name)
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
     COMMAND "${CMAKE_OBJCOPY}" -O binary ${sections} "$<TARGET_FILE:${name}>" "${image}"
     COMMAND ${convert} "-DIMAGE=${image}" "-DELF=$<TARGET_FILE:${name}>"
-            "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DSECTIONS=${only}" -P "${_mksrec_convert_script}"
-    DEPENDS ${name} mksrec::mksrec "$<TARGET_FILE:mksrec::mksrec>" "${_mksrec_convert_script}"
+            "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DSECTIONS=${only}" -P "${script}"
+    DEPENDS ${name} mksrec::mksrec "$<TARGET_FILE:mksrec::mksrec>" "${script}"
     # Not the temporary file: it is gone after every success, and Ninja would take a byproduct
     # that is missing for a reason to build again.
     BYPRODUCTS "${image}"
