@@ -38,20 +38,25 @@ bool skipSpaceAndSign(const char*& p) {
 
 } // namespace
 
-std::int32_t parseDecimal(const char* text) {
+// Digits accumulate in 64 bits and stop counting past `limit`, so that a number of any
+// length is told from one that fits without overflowing the accumulator.
+Converted<std::int32_t> parseDecimal(const char* text) {
     const char* p = text;
     const bool negative = skipSpaceAndSign(p);
-    std::uint32_t value = 0;
+    // The most negative value has no positive twin.
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
+    std::uint64_t value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+        value = value * 10 + static_cast<std::uint64_t>(*p - '0');
+        if (value > limit) {
+            return {Conversion::OutOfRange, 0};
+        }
     }
-    if (negative) {
-        value = 0u - value;
-    }
-    return static_cast<std::int32_t>(value);
+    const auto magnitude = static_cast<std::uint32_t>(value);
+    return {Conversion::Ok, static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude)};
 }
 
-std::optional<std::uint32_t> parseHex(const char* text) {
+Converted<std::uint32_t> parseHex(const char* text) {
     const char* p = text;
     const bool negative = skipSpaceAndSign(p);
     // A 0 not followed by x is a digit; "0x" is the prefix and needs a digit after it.
@@ -59,16 +64,17 @@ std::optional<std::uint32_t> parseHex(const char* text) {
         p += 2;
     }
     if (hexValue(*p) < 0) {
-        return std::nullopt;
+        return {Conversion::NoDigits, 0};
     }
-    std::uint32_t value = 0;
+    std::uint64_t value = 0;
     for (int digit = hexValue(*p); digit >= 0; digit = hexValue(*++p)) {
-        value = value * 16 + static_cast<std::uint32_t>(digit);
+        value = value * 16 + static_cast<std::uint64_t>(digit);
+        if (value > UINT32_MAX) {
+            return {Conversion::OutOfRange, 0};
+        }
     }
-    if (negative) {
-        value = 0u - value;
-    }
-    return value;
+    const auto magnitude = static_cast<std::uint32_t>(value);
+    return {Conversion::Ok, negative ? 0u - magnitude : magnitude};
 }
 
 } // namespace mksrec

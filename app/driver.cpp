@@ -102,7 +102,13 @@ int mksrecMain(int argc, char* argv[]) {
     const char* inPath = argv[3];
     const char* outPath = argv[4];
 
-    const std::int32_t bytesPerRecord = parseDecimal(argv[1]);
+    const Converted<std::int32_t> count = parseDecimal(argv[1]);
+    // Refused before it is echoed: no setting is shown that the run would not use.
+    if (count.result == Conversion::OutOfRange) {
+        std::fprintf(stderr, "ERROR:  Bytes per record '%s' is out of range.\n", argv[1]);
+        return -1;
+    }
+    const std::int32_t bytesPerRecord = count.value;
     // Each setting is flushed at once to stay ahead of any error after it in a shared log.
     std::printf("Setting the number of data bytes per record to %d\n", bytesPerRecord);
     std::fflush(stdout);
@@ -120,12 +126,16 @@ int mksrecMain(int argc, char* argv[]) {
         return -1;
     }
 
-    const std::optional<std::uint32_t> start = parseHex(argv[2]);
-    if (!start) {
+    const Converted<std::uint32_t> start = parseHex(argv[2]);
+    if (start.result == Conversion::NoDigits) {
         std::fprintf(stderr, "ERROR:  Invalid start address '%s'.\n", argv[2]);
         return -1;
     }
-    std::printf("Setting start address to 0x%06x\n", *start);
+    if (start.result == Conversion::OutOfRange) {
+        std::fprintf(stderr, "ERROR:  Start address '%s' is out of range.\n", argv[2]);
+        return -1;
+    }
+    std::printf("Setting start address to 0x%06x\n", start.value);
     std::fflush(stdout);
 
     if (!reader.open(inPath)) {
@@ -141,7 +151,7 @@ int mksrecMain(int argc, char* argv[]) {
         return -1;
     }
     // A positive count: a negative one left the reader without a buffer.
-    RecordRun run(*start, static_cast<std::uint32_t>(bytesPerRecord));
+    RecordRun run(start.value, static_cast<std::uint32_t>(bytesPerRecord));
     return finish(convert(reader, run, writer), run, reader, writer);
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "input.h"
+#include "system.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,6 +18,17 @@ ChunkReader::ChunkReader(std::int32_t size) {
     chunkSize = static_cast<std::size_t>(size);
     blockSize = chunkSize >= preferredBlock ? chunkSize : preferredBlock / chunkSize * chunkSize;
     block.reset(static_cast<std::uint8_t*>(std::malloc(blockSize)));
+}
+
+bool ChunkReader::open(const char* path) {
+    if (!in.open(path, "rb")) {
+        return false;
+    }
+    if (!isDataStream(in.get())) {
+        in.reset();
+        return false;
+    }
+    return true;
 }
 
 Status ChunkReader::next(Chunks& chunks) {

@@ -28,7 +28,9 @@ class ChunkReader {
     explicit ChunkReader(std::int32_t chunkSize);
     bool valid() const { return block != nullptr; }
 
-    bool open(const char* path) { return in.open(path, "rb"); }
+    // False when the file cannot be opened, or is not one to read data from (see
+    // isDataStream()).
+    bool open(const char* path);
     void attach(std::FILE* file, const char* path) { in.attach(file, path); }
     std::FILE* stream() const { return in.get(); }
     const char* path() const { return in.path(); }

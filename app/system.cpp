@@ -38,6 +38,11 @@ int openStandardDescriptors() {
 
 void ignoreBrokenPipes() {}
 
+// fopen() refuses a directory on Windows, and every file there has a 64-bit size.
+bool isDataStream(std::FILE*) {
+    return true;
+}
+
 bool isInputFile(std::FILE* in, const char* outPath) {
     BY_HANDLE_FILE_INFORMATION input{};
     BY_HANDLE_FILE_INFORMATION output{};
@@ -84,6 +89,11 @@ int openStandardDescriptors() {
 
 void ignoreBrokenPipes() {
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool isDataStream(std::FILE* in) {
+    struct stat input {};
+    return fstat(fileno(in), &input) == 0 && !S_ISDIR(input.st_mode);
 }
 
 bool isInputFile(std::FILE* in, const char* outPath) {

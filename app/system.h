@@ -18,6 +18,12 @@ int openStandardDescriptors();
 // and a failed write of the output file is reported like any other.
 void ignoreBrokenPipes();
 
+// Whether the opened input can deliver data: not a directory, which POSIX systems open for
+// reading and refuse only at the first read, after the output has been truncated; and a
+// file that fstat() can describe (a 32-bit program built without large-file support cannot
+// describe one of 2 GiB or more).
+bool isDataStream(std::FILE* in);
+
 // Whether opening `outPath` for writing would destroy the input read through `in`: the
 // same regular file, FIFO or block device under any name the kernel resolves (the same
 // path, a hard or symbolic link, /dev/fd/N, another node of the same block device).

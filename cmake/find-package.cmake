@@ -14,4 +14,5 @@ write_basic_package_version_file(mksrecConfigVersion.cmake COMPATIBILITY SameMaj
 install(FILES ${PROJECT_BINARY_DIR}/mksrecConfig.cmake
               ${PROJECT_BINARY_DIR}/mksrecConfigVersion.cmake
               ${PROJECT_SOURCE_DIR}/cmake/find-package/mksrecFunctions.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/find-package/mksrecConvert.cmake
         DESTINATION ${MKSREC_CMAKE_DIR} COMPONENT cmake)

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The two argument conversions against independent models: the decimal one against a
-// 64-bit accumulator cut to 32 bits and against strtol(), the hexadecimal one against
-// sscanf("%x") wherever the two are meant to agree.
+// The two argument conversions against the C library's: the decimal one against strtoll(),
+// the hexadecimal one against strtoull() wherever the two are meant to agree. Both models
+// read numbers of up to 64 bits, so they tell a number that fits in 32 bits from one that
+// does not.
 
 #include "arguments.h"
 #include "fuzz_input.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -21,34 +23,24 @@ bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-std::int32_t decimalModel(const char* p, std::size_t& digits) {
-    while (isSpace(*p)) {
-        ++p;
-    }
-    const bool negative = *p == '-';
-    p += *p == '-' || *p == '+';
-    std::uint64_t value = 0;
-    for (digits = 0; *p >= '0' && *p <= '9'; ++p, ++digits) {
-        value = value * 10 + static_cast<std::uint64_t>(*p - '0');
-    }
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(negative ? 0 - value : value));
-}
+// Where strtoull() has a say: whether a digit follows the sign and the prefix, and the sign.
+struct HexShape {
+    bool digits = false;
+    bool negative = false;
+};
 
-// Where sscanf() has a say: how many digits follow the sign and the prefix, and whether
-// a prefix stands there with no digit after it.
-void hexShape(const char* p, std::size_t& digits, bool& bareZeroX) {
+HexShape hexShape(const char* p) {
+    HexShape shape;
     while (isSpace(*p)) {
         ++p;
     }
+    shape.negative = *p == '-';
     p += *p == '-' || *p == '+';
-    bareZeroX = false;
     if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        bareZeroX = !isHexDigit(p[2]);
         p += 2;
     }
-    for (digits = 0; isHexDigit(*p); ++p) {
-        ++digits;
-    }
+    shape.digits = isHexDigit(*p);
+    return shape;
 }
 
 } // namespace
@@ -60,29 +52,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string text(reinterpret_cast<const char*>(bytes), size); // up to the first NUL
     const char* argument = text.c_str();
 
-    std::size_t digits = 0;
-    const std::int32_t decimal = parseDecimal(argument);
-    require(decimal == decimalModel(argument, digits), "decimal against 64-bit model");
-    if (digits <= 9) { // strtol() cannot overflow there
-        require(decimal == static_cast<std::int32_t>(std::strtol(argument, nullptr, 10)),
-                "decimal against strtol");
-    }
+    const auto decimal = parseDecimal(argument);
+    errno = 0;
+    const long long wide = std::strtoll(argument, nullptr, 10);
+    const bool decimalFits = errno != ERANGE && wide >= INT32_MIN && wide <= INT32_MAX;
+    require((decimal.result == Conversion::Ok) == decimalFits, "decimal range against strtoll");
+    require(!decimalFits || decimal.value == wide, "decimal value against strtoll");
 
-    bool bareZeroX = false;
-    hexShape(argument, digits, bareZeroX);
+    const HexShape shape = hexShape(argument);
     const auto hex = parseHex(argument);
-    require(hex.has_value() == (digits > 0), "hex converts exactly when a digit is read");
-    if (digits <= 8) {
-        unsigned scanned = 0;
-        // sscanf() is the model here, warts and all.
-        const bool read = std::sscanf(argument, "%x", &scanned) == 1; // NOLINT(cert-err34-c)
-        if (bareZeroX) {
-            // The C library reads "0x" with no digit as 0; this converter refuses it.
-            require(!hex.has_value(), "bare 0x refused");
-        } else {
-            require(hex.has_value() == read, "hex against sscanf: converted");
-            require(!read || *hex == scanned, "hex against sscanf: value");
-        }
+    require((hex.result == Conversion::NoDigits) == !shape.digits,
+            "hex converts exactly when a digit is read");
+    if (!shape.digits) {
+        // The C library reads "0x" with no digit as 0; this converter refuses it.
+        return 0;
     }
+    errno = 0;
+    const unsigned long long read = std::strtoull(argument, nullptr, 16);
+    // strtoull() negates in 64 bits: the magnitude is recovered the same way.
+    const unsigned long long magnitude = shape.negative ? 0 - read : read;
+    const bool hexFits = errno != ERANGE && magnitude <= UINT32_MAX;
+    require((hex.result == Conversion::Ok) == hexFits, "hex range against strtoull");
+    const auto value = static_cast<std::uint32_t>(magnitude);
+    require(!hexFits || hex.value == (shape.negative ? 0u - value : value),
+            "hex value against strtoull");
     return 0;
 }

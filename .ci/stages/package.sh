@@ -11,6 +11,7 @@ DESTDIR="$scratch/destdir" cmake --install build --prefix /opt/mksrec >/dev/null
 installed=$(cd "$scratch/destdir" && find . -type f | sort | tr '\n' ' ')
 expected="./opt/mksrec/bin/mksrec ./opt/mksrec/share/cmake/mksrec/mksrecConfig.cmake"
 expected+=" ./opt/mksrec/share/cmake/mksrec/mksrecConfigVersion.cmake"
+expected+=" ./opt/mksrec/share/cmake/mksrec/mksrecConvert.cmake"
 expected+=" ./opt/mksrec/share/cmake/mksrec/mksrecFunctions.cmake ./opt/mksrec/share/man/man1/mksrec.1 "
 [ "$installed" = "$expected" ] ||
     { echo "unexpected install: $installed"; exit 1; }

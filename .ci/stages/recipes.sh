@@ -50,14 +50,18 @@ for generator in "Unix Makefiles" Ninja; do
     eval "$configure -G '$generator'" >/dev/null
     cmake --build "$build" | tee "$scratch/built"
     grep -q 'Converting firmware into firmware.srec' "$scratch/built"
+    if grep Setting "$scratch/built"; then echo "mksrec's settings in the build log"; exit 1; fi
     # The S-record file reads back to the image of the ELF's loadable sections at their load
-    # addresses, from the flash base on.
+    # addresses, from the flash base on, which the function read from the ELF as the
+    # toolchain's own S-record output places its first byte.
     arm-none-eabi-objcopy -O binary "$build/firmware.elf" "$scratch/image.bin"
     objcopy -I srec -O binary "$build/firmware.srec" "$scratch/back.bin"
     cmp "$scratch/image.bin" "$scratch/back.bin"
     first=$(head -c 10 "$build/firmware.srec")
     [ "$((16#${first:4:6}))" = "$((16#$flash))" ] || { echo "first record at ${first:4:6}, not $flash"; exit 1; }
-    echo "$generator: firmware.srec holds the image from the flash base, 0x$flash"
+    own=$(arm-none-eabi-objcopy -O srec --srec-forceS3 "$build/firmware.elf" /dev/stdout | sed -n '2s/^S3..\(........\).*/\1/p')
+    [ "$((16#$own))" = "$((16#${first:4:6}))" ] || { echo "first record at ${first:4:6}, objcopy's at $own"; exit 1; }
+    echo "$generator: firmware.srec holds the image from the flash base, 0x$flash, read from the ELF"
     # Nothing changed, nothing runs.
     cmake --build "$build" | tee "$scratch/again"
     if grep -q 'Converting' "$scratch/again"; then
@@ -70,20 +74,55 @@ for generator in "Unix Makefiles" Ninja; do
     cmake --build "$build" >"$scratch/rebuilt"
     grep -q 'Converting firmware into firmware.srec' "$scratch/rebuilt"
 
-    # An image placed too high for 24-bit addresses: the build fails with mksrec's message
-    # and leaves no S-record file, again on the next build.
-    failing=$scratch/failing-${generator// /-}
-    cp -r examples/firmware "$failing"
-    sed -i 's/ADDRESS 8000/ADDRESS FFFFF0/' "$failing/CMakeLists.txt"
-    cmake -S "$failing" -B "$failing/build" -G "$generator" -Dmksrec_DIR="$package" \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm-none-eabi.cmake >/dev/null
-    for attempt in first second; do
-        if cmake --build "$failing/build" >"$scratch/failed" 2>&1; then
-            echo "the $attempt build of a failing conversion succeeded"
-            exit 1
+    # The other forms: ADDRESS given, an OUTPUT in a folder of its own, a raw image from the
+    # source tree and one the build generates (INPUT), each read back at its address.
+    forms=$scratch/forms-${generator// /-}
+    cp -r examples/firmware "$forms"
+    head -c 100 /dev/urandom >"$forms/raw.bin"
+    cat >>"$forms/CMakeLists.txt" <<'END'
+mksrec_add_srecord(firmware ADDRESS 0x8000 BYTES_PER_RECORD 8 OUTPUT images/boot.srec)
+mksrec_add_srecord(raw INPUT raw.bin ADDRESS 1000)
+add_custom_command(OUTPUT made.bin COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/raw.bin made.bin)
+add_custom_target(make_image DEPENDS made.bin)
+mksrec_add_srecord(made INPUT ${CMAKE_CURRENT_BINARY_DIR}/made.bin ADDRESS 2000 OUTPUT out/made.srec DEPENDS make_image)
+END
+    cmake -S "$forms" -B "$forms/build" -G "$generator" -Dmksrec_DIR="$package" \
+        -DCMAKE_TOOLCHAIN_FILE="$PWD/examples/firmware/cmake/toolchains/arm-none-eabi.cmake" >/dev/null
+    cmake --build "$forms/build" >"$scratch/forms"
+    if grep Setting "$scratch/forms"; then echo "mksrec's settings in the build log"; exit 1; fi
+    for srec in "images/boot.srec:8000:$scratch/image.bin" "raw.srec:1000:$forms/raw.bin" \
+        "out/made.srec:2000:$forms/build/made.bin"; do
+        IFS=: read -r file address image <<<"$srec"
+        objcopy -I srec -O binary "$forms/build/$file" "$scratch/back.bin"
+        cmp "$scratch/back.bin" "$image"
+        grep -q "^S2..00$address" "$forms/build/$file" || { echo "$file does not start at $address"; exit 1; }
+    done
+    echo "$generator: ADDRESS, OUTPUT in a new folder, INPUT from the source tree and from the build"
+
+    # An image placed too high for 24-bit addresses, given or read from the ELF: the build
+    # fails with mksrec's message or the function's, and leaves no S-record file, again on
+    # the next build.
+    for kind in given read; do
+        failing=$scratch/failing-$kind-${generator// /-}
+        cp -r examples/firmware "$failing"
+        if [ "$kind" = given ]; then
+            sed -i 's/mksrec_add_srecord(firmware)/mksrec_add_srecord(firmware ADDRESS FFFFF0)/' "$failing/CMakeLists.txt"
+            expected='ERROR:  Address exceeded six byte maximum.'
+        else
+            sed -i 's/ORIGIN = 0x00008000/ORIGIN = 0x08000000/' "$failing/firmware.ld"
+            expected="0x8000000 is out of reach: S2 addresses run from 0 to FFFFFF (16 MiB)"
         fi
-        grep 'ERROR:  Address exceeded six byte maximum.' "$scratch/failed"
-        [ ! -e "$failing/build/firmware.srec" ] || { echo "a failed conversion left firmware.srec"; exit 1; }
+        cmake -S "$failing" -B "$failing/build" -G "$generator" -Dmksrec_DIR="$package" \
+            -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/arm-none-eabi.cmake >/dev/null
+        for attempt in first second; do
+            if cmake --build "$failing/build" >"$scratch/failed" 2>&1; then
+                echo "the $attempt build of a failing conversion succeeded"
+                exit 1
+            fi
+            # CMake wraps its messages: compared with the lines joined and spaces squeezed.
+            tr -s ' \n' '  ' <"$scratch/failed" | grep -oF "$(tr -s ' ' <<<"$expected")"
+            [ ! -e "$failing/build/firmware.srec" ] || { echo "a failed conversion left firmware.srec"; exit 1; }
+        done
     done
 done
 
@@ -93,10 +132,13 @@ echo "-- Vendored: the README's FetchContent lines, taking this checkout by path
 # project in BUILD/.., whose S-record file must read back to its target's raw image;
 # mksrec must have left no tests, CPack configuration, build type or install rule there.
 commit=$(git rev-parse HEAD)
+# The README names a commit of this repository, so that its lines work when copied.
+readme_commit=$(readme_block cmake-fetchcontent | sed -n 's/.* GIT_TAG \([0-9a-f]\{40\}\).*/\1/p')
+git cat-file -e "$readme_commit^{commit}" || { echo "the README's GIT_TAG '$readme_commit' is no commit here"; exit 1; }
 vendored() {
     local block=$1 build=$2 objcopy elf
     shift 2
-    readme_block "$block" | sed "s|https://git.example.com/tools/mksrec.git|$PWD|; s|GIT_TAG v1.0.0|GIT_TAG $commit|" \
+    readme_block "$block" | sed "s|https://git.example.com/tools/mksrec.git|$PWD|; s|GIT_TAG $readme_commit|GIT_TAG $commit|" \
         >"$build.fetch"
     # The consumer's own CMakeLists.txt: the block in place of find_package(), and CTest on.
     sed -e "/^find_package(mksrec/{r $build.fetch" -e 'd}' "$build/../CMakeLists.in" >"$build/../CMakeLists.txt"
@@ -155,9 +197,10 @@ grep -q "^mksrec_DIR:PATH=$scratch/prefix/share/cmake/mksrec\$" "$first/build/CM
 echo "FIND_PACKAGE_ARGS: the installed mksrec used, nothing fetched"
 
 echo "-- mksrec_add_srecord()'s arguments, refused when configuring"
-for case in "mksrec_add_srecord(firmware):ADDRESS, the load address of the image's first byte, is required" \
+for case in "mksrec_add_srecord(image INPUT image.bin):ADDRESS, the load address of the image's first byte, is required with INPUT" \
     "mksrec_add_srecord(firmware ADDRESS 80zz):ADDRESS '80zz' is not a hexadecimal number" \
     "mksrec_add_srecord(firmware ADDRESS 8000 BYTES_PER_RECORD 1x):BYTES_PER_RECORD '1x' is not a number" \
+    "mksrec_add_srecord(firmware ADDRESS 08000000):ADDRESS 0x8000000 is out of reach: S2 addresses run from 0 to FFFFFF (16 MiB)" \
     "mksrec_add_srecord(nothing ADDRESS 8000):there is no target 'nothing'"; do
     call=${case%%:*} expected=${case#*:}
     project=$scratch/refused-$RANDOM

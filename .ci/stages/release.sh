@@ -127,6 +127,11 @@ for arch in arm64:qemu-aarch64:aarch64-linux-gnu armhf:qemu-arm:arm-linux-gnueab
     e2e "mksrec_${version}_$debian.deb, $emulator" "$scratch/deb-$debian/usr/bin/mksrec" \
         "$emulator" -L "/usr/$triplet"
 done
+# Large-file support, which qemu-user cannot show: on the host's 64-bit kernel a 32-bit
+# program opens a file of 2 GiB or more either way. Its calls can: the 64-bit offset ones.
+arm-linux-gnueabihf-objdump -T "$scratch/deb-armhf/usr/bin/mksrec" | grep -ow 'fopen64\|fopen' |
+    sort -u | tee "$scratch/opens"
+[ "$(cat "$scratch/opens")" = fopen64 ] || { echo "the armhf program opens files without large-file support"; exit 1; }
 
 echo "-- the Windows zip"
 unzip -q "dist/mksrec-$version-windows-x86_64.zip" -d "$scratch/zip"

@@ -1,63 +1,113 @@
 # SPDX-License-Identifier: MIT
-# mksrec_add_srecord(<target> ADDRESS <hex> [BYTES_PER_RECORD <decimal>] [OUTPUT <file>]
+# mksrec_add_srecord(<target> [ADDRESS <hex>] [BYTES_PER_RECORD <n>] [OUTPUT <file>]
 #                    [SECTIONS <name>...])
-# Makes the S-record file of an executable target part of the build: the raw image of its
-# loadable sections (only the named ones, if given) by the toolchain's objcopy, converted by
-# mksrec::mksrec with the first byte at ADDRESS, 16 bytes a record unless told otherwise (a
-# count mksrec cannot write it refuses when it converts, with its own message),
-# into OUTPUT (<target>.srec in the current binary directory unless told otherwise). The
-# conversion writes a temporary file renamed only on success, so that a failed run leaves
-# nothing a later build would take as up to date, with any generator. Rebuilt when the
-# target or mksrec changes.
-function(mksrec_add_srecord target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "ADDRESS;BYTES_PER_RECORD;OUTPUT" "SECTIONS")
-  set(where "mksrec_add_srecord(${target})")
+#   Makes the S-record file of an executable target part of the build: the raw image of its
+#   loadable sections (only the named ones, if given) by the toolchain's objcopy, converted
+#   with the first byte at ADDRESS; without ADDRESS, at the load address of that first
+#   byte, read from the ELF file at build time by the toolchain's objdump. OUTPUT is
+#   <target>.srec unless told otherwise.
+# mksrec_add_srecord(<name> INPUT <file> ADDRESS <hex> [BYTES_PER_RECORD <n>]
+#                    [OUTPUT <file>] [DEPENDS <file or target>...])
+#   Makes the target <name>, which converts a raw image the build already has (a file in the
+#   source tree, relative to the current source directory, or one the build generates: name
+#   what makes it in DEPENDS). OUTPUT is <name>.srec unless told otherwise.
+# Either way: 16 bytes a record unless told otherwise (a count mksrec cannot write it refuses
+# when it converts, with its own message); OUTPUT relative to the current binary
+# directory, its folder made; an ADDRESS above FFFFFF refused when configuring, since S2
+# records reach no higher. The conversion prints nothing when it works and everything the
+# program said when it fails, and writes a temporary file renamed only on success, so that
+# a failed run leaves nothing a later build would take as up to date, with any generator.
+# Rebuilt when the input or mksrec changes.
+include("${CMAKE_CURRENT_LIST_DIR}/mksrecConvert.cmake")
+
+function(mksrec_add_srecord name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "ADDRESS;BYTES_PER_RECORD;OUTPUT;INPUT"
+                        "SECTIONS;DEPENDS")
+  set(where "mksrec_add_srecord(${name})")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "${where}: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
   endif()
-  if(NOT TARGET ${target})
-    message(FATAL_ERROR "${where}: there is no target '${target}'")
-  endif()
-  get_target_property(type ${target} TYPE)
-  if(NOT type STREQUAL "EXECUTABLE")
-    message(FATAL_ERROR "${where}: '${target}' is a ${type}, not an executable")
-  endif()
-  if(NOT DEFINED arg_ADDRESS)
-    message(FATAL_ERROR "${where}: ADDRESS, the load address of the image's first byte, is required")
-  endif()
-  if(NOT arg_ADDRESS MATCHES "^(0[xX])?[0-9a-fA-F]+$")
-    message(FATAL_ERROR "${where}: ADDRESS '${arg_ADDRESS}' is not a hexadecimal number")
+  set(address "")
+  if(DEFINED arg_ADDRESS)
+    _mksrec_address(address "${arg_ADDRESS}" ADDRESS "${where}")
   endif()
   if(NOT DEFINED arg_BYTES_PER_RECORD)
     set(arg_BYTES_PER_RECORD 16)
   elseif(NOT arg_BYTES_PER_RECORD MATCHES "^[0-9]+$")
     message(FATAL_ERROR "${where}: BYTES_PER_RECORD '${arg_BYTES_PER_RECORD}' is not a number")
   endif()
-  if(NOT arg_OUTPUT)
-    set(arg_OUTPUT ${target}.srec)
+  if(DEFINED arg_INPUT)
+    if(TARGET ${name})
+      message(FATAL_ERROR "${where}: there is a target '${name}' already")
+    endif()
+    if(arg_SECTIONS)
+      message(FATAL_ERROR "${where}: SECTIONS is for an executable target, not an INPUT file")
+    endif()
+    if(NOT DEFINED arg_ADDRESS)
+      message(FATAL_ERROR "${where}: ADDRESS, the load address of the image's first byte, is required with INPUT")
+    endif()
+  else()
+    if(NOT TARGET ${name})
+      message(FATAL_ERROR "${where}: there is no target '${name}'")
+    endif()
+    get_target_property(type ${name} TYPE)
+    if(NOT type STREQUAL "EXECUTABLE")
+      message(FATAL_ERROR "${where}: '${name}' is a ${type}, not an executable")
+    endif()
+    if(arg_DEPENDS)
+      message(FATAL_ERROR "${where}: DEPENDS is for an INPUT file; an executable target is a dependency already")
+    endif()
+    if(NOT CMAKE_OBJCOPY)
+      message(FATAL_ERROR "${where}: this toolchain has no objcopy (CMAKE_OBJCOPY)")
+    endif()
+    if(NOT DEFINED arg_ADDRESS AND NOT CMAKE_OBJDUMP)
+      message(FATAL_ERROR "${where}: without ADDRESS the load address is read by objdump, and this toolchain has none (CMAKE_OBJDUMP)")
+    endif()
   endif()
-  if(NOT CMAKE_OBJCOPY)
-    message(FATAL_ERROR "${where}: this toolchain has no objcopy (CMAKE_OBJCOPY)")
+  if(NOT arg_OUTPUT)
+    set(arg_OUTPUT ${name}.srec)
   endif()
 
+  # Beside this file, wherever it was included from (a variable set there would not reach a
+  # caller in another directory).
+  set(script "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/mksrecConvert.cmake")
   get_filename_component(output "${arg_OUTPUT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+  get_filename_component(folder "${output}" DIRECTORY)
+  set(convert "${CMAKE_COMMAND}" "-DNAME=${name}" "-DMKSREC=$<TARGET_FILE:mksrec::mksrec>"
+              "-DBYTES=${arg_BYTES_PER_RECORD}" "-DADDRESS=${address}" "-DOUTPUT=${output}")
+  if(DEFINED arg_INPUT)
+    get_filename_component(input "${arg_INPUT}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    add_custom_command(
+      OUTPUT "${output}"
+      COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
+      COMMAND ${convert} "-DIMAGE=${input}" -P "${script}"
+      DEPENDS "${input}" ${arg_DEPENDS} mksrec::mksrec "$<TARGET_FILE:mksrec::mksrec>"
+              "${script}"
+      COMMENT "Converting ${arg_INPUT} into ${arg_OUTPUT}"
+      VERBATIM)
+    add_custom_target(${name} ALL DEPENDS "${output}")
+    return()
+  endif()
+
   set(image "${output}.bin")
-  set(partial "${output}.part")
   set(sections "")
   foreach(section IN LISTS arg_SECTIONS)
     list(APPEND sections --only-section=${section})
   endforeach()
+  # One argument for the script, whatever the number of sections.
+  string(REPLACE ";" "$<SEMICOLON>" only "${arg_SECTIONS}")
   add_custom_command(
     OUTPUT "${output}"
-    COMMAND "${CMAKE_OBJCOPY}" -O binary ${sections} "$<TARGET_FILE:${target}>" "${image}"
-    COMMAND mksrec::mksrec ${arg_BYTES_PER_RECORD} ${arg_ADDRESS} "${image}" "${partial}"
-    COMMAND "${CMAKE_COMMAND}" -E rename "${partial}" "${output}"
-    DEPENDS ${target} "$<TARGET_FILE:mksrec::mksrec>"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${folder}"
+    COMMAND "${CMAKE_OBJCOPY}" -O binary ${sections} "$<TARGET_FILE:${name}>" "${image}"
+    COMMAND ${convert} "-DIMAGE=${image}" "-DELF=$<TARGET_FILE:${name}>"
+            "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DSECTIONS=${only}" -P "${script}"
+    DEPENDS ${name} mksrec::mksrec "$<TARGET_FILE:mksrec::mksrec>" "${script}"
     # Not the temporary file: it is gone after every success, and Ninja would take a byproduct
     # that is missing for a reason to build again.
     BYPRODUCTS "${image}"
-    COMMENT "Converting ${target} into ${arg_OUTPUT}"
+    COMMENT "Converting ${name} into ${arg_OUTPUT}"
     VERBATIM)
-  string(MAKE_C_IDENTIFIER "${target}_${arg_OUTPUT}" name)
-  add_custom_target(${name} ALL DEPENDS "${output}")
+  string(MAKE_C_IDENTIFIER "${name}_${arg_OUTPUT}" target)
+  add_custom_target(${target} ALL DEPENDS "${output}")
 endfunction()
