@@ -6,10 +6,11 @@
 #include "arguments.h"
 #include "input.h"
 #include "output.h"
-#include "srecord.h"
+#include "run.h"
 #include "system.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,27 +25,44 @@ void usage(const char* program) {
     std::fputs("Input file is raw binary data.  Output file will be S-record format.\n", stderr);
 }
 
-// Writes one S2 line per chunk of input and the S8 line after them; returns Done when the
-// whole file went into the writer, or the step that stopped it.
-Status convert(ChunkReader& reader, LineWriter& writer) {
+void refusedCount(std::int32_t count) {
+    std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n", static_cast<int>(count));
+}
+
+// The run's lines for every chunk of input, then the end line; returns Done when the whole
+// file went into the writer, or the step that stopped it.
+Status convert(ChunkReader& reader, RecordRun& run, BlockWriter& writer) {
     Chunks chunks;
     Status status = Status::Ok;
-    while (status == Status::Ok && (status = reader.next(chunks)) == Status::Ok) {
-        status = writer.put(chunks);
+    while ((status = reader.next(chunks)) == Status::Ok) {
+        for (std::size_t at = 0; at < chunks.size;) {
+            const RecordRun::Put put =
+                run.put(writer.space(), writer.limit(), chunks.data + at, chunks.size - at);
+            at += put.taken;
+            const bool written = writer.commit(put.end);
+            if (run.refusal() != Refusal::None) {
+                return Status::BadRecord;
+            }
+            if (!written) {
+                return Status::WriteFailed;
+            }
+        }
     }
     if (status != Status::EndOfInput) {
         return status;
     }
-    // The end record: as constructed, a terminator of no data.
-    SRecord end;
-    status = writer.put(end);
-    return status == Status::Ok ? Status::Done : status;
+    return writer.commit(RecordRun::putEnd(writer.space())) ? Status::Done : Status::WriteFailed;
 }
 
 // The one way out once the files are open: closes them, input first, and reports every
 // failure in the order it happened. The output's first write error is reported even when
 // a record or the input failed before it, since the file is then shorter still.
-int finish(Status status, ChunkReader& reader, LineWriter& writer) {
+int finish(Status status, const RecordRun& run, ChunkReader& reader, BlockWriter& writer) {
+    if (run.refusal() == Refusal::ByteCount) {
+        refusedCount(static_cast<std::int32_t>(run.refusedCount()));
+    } else if (run.refusal() == Refusal::AboveTop) {
+        std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
+    }
     reader.close();
     if (status == Status::ReadFailed) {
         std::fprintf(stderr, "ERROR:  Can't read file '%s': %s.\n", reader.path(),
@@ -96,13 +114,13 @@ int mksrecMain(int argc, char* argv[]) {
     std::fflush(stdout);
     // Every read would ask for nothing: the whole input would be dropped without a word.
     if (bytesPerRecord == 0) {
-        std::fputs("ERROR:  Can't have 0 bytes per record.\n", stderr);
+        refusedCount(0);
         return -1;
     }
     // The reader and the writer own the buffers and the files; the files are closed on
     // every path, input first.
     ChunkReader reader(bytesPerRecord);
-    LineWriter writer;
+    BlockWriter writer(RecordRun::overrun);
     if (!reader.valid() || !writer.valid()) {
         std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
         return -1;
@@ -119,7 +137,6 @@ int mksrecMain(int argc, char* argv[]) {
     }
     std::printf("Setting start address to 0x%06x\n", start.value);
     std::fflush(stdout);
-    writer.startAt(start.value);
 
     if (!reader.open(inPath)) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for reading.\n", inPath);
@@ -133,7 +150,9 @@ int mksrecMain(int argc, char* argv[]) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for writing.\n", outPath);
         return -1;
     }
-    return finish(convert(reader, writer), reader, writer);
+    // A positive count: a negative one left the reader without a buffer.
+    RecordRun run(start.value, static_cast<std::uint32_t>(bytesPerRecord));
+    return finish(convert(reader, run, writer), run, reader, writer);
 }
 
 } // namespace mksrec

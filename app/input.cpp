@@ -2,6 +2,9 @@
 #include "input.h"
 #include "system.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 namespace mksrec {
 
 namespace {
@@ -33,6 +36,7 @@ Status ChunkReader::next(Chunks& chunks) {
     // that failed once, or ended, is not asked again.
     std::size_t filled = 0;
     if (!lastBlock) {
+        errno = 0;
         filled = std::fread(block.get(), 1, blockSize, in.get());
         lastBlock = filled < blockSize;
         if (std::ferror(in.get())) {

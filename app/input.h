@@ -2,6 +2,8 @@
 #ifndef MKSREC_INPUT_H
 #define MKSREC_INPUT_H
 
+#include "memory.h"
+#include "status.h"
 #include "stream.h"
 
 #include <cstddef>

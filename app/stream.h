@@ -3,23 +3,9 @@
 #define MKSREC_STREAM_H
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace mksrec {
-
-// How one step of the conversion went. The reader answers Ok, EndOfInput or ReadFailed; the
-// writer Ok, BadRecord or WriteFailed; the whole conversion Done, or the step that stopped
-// it. Anything but Ok ends the run.
-enum class Status { Ok, EndOfInput, Done, BadRecord, ReadFailed, WriteFailed };
-
-// Blocks come from malloc(): with operator new, and with exceptions, which nothing here
-// throws, the program would load the C++ runtime library, a third of a millisecond on every
-// run, more than it takes to convert a 64 KiB image.
-struct MemoryFreer {
-    void operator()(void* memory) const { std::free(memory); }
-};
-template <typename T> using Memory = std::unique_ptr<T[], MemoryFreer>;
 
 // One of the program's two files, with the name its messages give it. Unbuffered: the
 // reader and the writer move whole blocks, and a second copy through the stream's own
@@ -48,7 +34,8 @@ class Stream {
     const char* name = "";
 };
 
-// errno at a failed call, or EIO where the C library left it unset.
+// Why the call just made failed: errno, or EIO where the C library left it unset. The caller
+// clears errno before that call, or a stale value from an earlier one would stand in.
 int lastError();
 
 } // namespace mksrec

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The record writer alone: one 16-byte data line per iteration, formatted into memory as
 // the program does it, and written to a buffered stream; each encoder alone at one and at
-// sixteen bytes a line; and the runs of lines the conversion formats, a block's worth at a
-// time, at one and at sixteen bytes a line with each encoder.
+// sixteen bytes a line; the runs of lines the conversion formats, a block's worth at a time,
+// at one and at sixteen bytes a line with each encoder; and the same through RecordRun.
 
 #include "encode.h"
+#include "run.h"
 #include "srecord.h"
 
 #include <benchmark/benchmark.h>
@@ -64,7 +65,7 @@ template <typename E> void encodeLine(benchmark::State& state) {
 }
 BENCHMARK(encodeLine<encoding::Portable>)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
 
-// 64 KiB of input as lines of `count` bytes, as the writer hands a run to encodeLines().
+// 64 KiB of input as lines of `count` bytes, as RecordRun hands a run to encodeLines().
 template <typename E> void encodeLines(benchmark::State& state) {
     const auto count = static_cast<std::uint32_t>(state.range(0));
     const std::size_t bytes = std::size_t{64} * 1024;
@@ -82,6 +83,25 @@ template <typename E> void encodeLines(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
 }
 BENCHMARK(encodeLines<encoding::Portable>)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
+
+// The same 64 KiB as the program runs them: RecordRun::put() into one block that holds them.
+void runRecords(benchmark::State& state) {
+    const auto count = static_cast<std::uint32_t>(state.range(0));
+    const std::size_t bytes = std::size_t{64} * 1024;
+    std::vector<std::uint8_t> input(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) {
+        input[i] = static_cast<std::uint8_t>(i * 37);
+    }
+    std::vector<char> out(bytes / count * dataLineLength(count) + RecordRun::overrun);
+    for (auto _ : state) {
+        RecordRun run(0x10000, count);
+        benchmark::DoNotOptimize(
+            run.put(out.data(), out.data() + out.size() - RecordRun::overrun, input.data(), bytes));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(runRecords)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
 
 #if defined(MKSREC_ENCODE_VECTOR)
 BENCHMARK(encodeLine<encoding::Encoder>)->Arg(1)->Arg(4)->Arg(8)->Arg(16);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The record writer against a deliberately plain model of the line format: same bytes in
-// the stream, same result, for any type, count, address, data and buffer or none.
+// the stream, same result, for any type, count, address, data and buffer or none; and a run
+// of that one record against the record.
 
 #include "encode.h"
 #include "fuzz_input.h"
+#include "run.h"
 #include "srecord.h"
 
 #include <cstdio>
@@ -117,8 +119,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     Line formatted;
     const SRecord::Formatted got = record.format(formatted);
-    require(got.result == result, "format result");
+    require((got.refusal == Refusal::None ? 0 : 1) == result, "format result");
     require(std::string(formatted.data(), got.length) == line, "formatted line");
+    // A run of this one record: the same line, or the same beginning and a reason. (A run
+    // of no bytes has no record to refuse.)
+    if (type == Data && hasBuffer && count != 0) {
+        RecordRun run(address, count);
+        Line ran;
+        const RecordRun::Put put = run.put(ran.data(), ran.data() + 1, data, count);
+        require(run.refusal() == got.refusal, "run refusal");
+        require(std::string(ran.data(), put.end) == line, "run line");
+        require(put.taken == (result == 0 ? count : 0), "run taken");
+    }
     // The portable encoder as well, on the records it is given: valid data records.
     if (result == 0 && type == Data) {
         Line portable;

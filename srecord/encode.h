@@ -37,8 +37,8 @@ using Encoder = Portable;
 namespace mksrec::encoding {
 
 // A run of data records of `count` bytes each, every one right behind the one before in the
-// address space and in the input: where the next one starts and whose bytes it shows. The
-// one place a run moves on.
+// address space and in the input: where the next one starts and whose bytes it shows.
+// encodeLines() moves it past the lines it writes.
 struct Run {
     std::uint32_t address;
     const std::uint8_t* data;
@@ -51,9 +51,9 @@ struct Run {
     }
 };
 
-// The lines of the run's next `lines` records, back to back from p, every one a writable
-// data record (line.h); returns the run moved past them. Writes up to maxLineLength
-// characters from the last line's start. Where the encoder has kernels, they take the runs
+// The lines of the run's next `lines` records, back to back from p, none of them one that
+// line.h refuses; returns the run moved past them. Writes up to maxLineLength characters
+// from the last line's start. Where the encoder has kernels, they take the runs
 // they are made for, one-byte lines from the first address they can start at; every other
 // line goes through line().
 template <typename E = Encoder> [[nodiscard]] Run encodeLines(char* p, Run run, std::size_t lines) {

@@ -2,7 +2,7 @@
 #ifndef MKSREC_LINE_H
 #define MKSREC_LINE_H
 
-// The rules of an S2 data line, each stated once: the record's shape, what a data record may
+// The rules of a data line, each stated once: the record's shape, what a data record may
 // carry, how long its line is, and the digits it is written in. Everything that formats,
 // sizes or checks a line asks here.
 
@@ -13,16 +13,25 @@
 
 namespace mksrec {
 
-// The record's shape. Data records are "S2", whose address field is three bytes wide, and
-// their end record is "S8", the one that belongs to a file of S2 records.
-constexpr char dataKind = '2';
-constexpr char endKind = '8';
+// The record's shape: the address field's width in bytes. Three gives "S2" data records and
+// their "S8" end record; the kinds follow from the width (S1/S9 for two bytes, S3/S7 for
+// four), so that a line never claims a width its address field does not have.
 constexpr std::uint32_t addressBytes = 3;
+static_assert(addressBytes >= 2 && addressBytes <= 4,
+              "S-records have address fields of two (S1/S9), three (S2/S8) or four (S3/S7) bytes");
+// A run's addresses are 32-bit, so only a narrower field has a top that a run can stop at:
+// past the top of a four-byte one they would wrap to 0.
+static_assert(addressBytes < 4, "a four-byte address field needs the run's addresses "
+                                "(encoding::Run, RecordRun) wider than 32 bits, to stop at its "
+                                "top instead of wrapping around to 0");
+constexpr char dataKind = static_cast<char>('1' + (addressBytes - 2));
+constexpr char endKind = static_cast<char>('9' - (addressBytes - 2));
 // The largest record. 16 keeps a line under 80 characters, as loaders and editors expect.
 constexpr std::uint32_t maxDataBytes = 16;
 // The highest address the field holds: the last data byte of a record must lie at or below
-// it, or a loader would wrap the tail of the record onto address 0.
-constexpr std::uint32_t maxAddress = (std::uint32_t{1} << (8 * addressBytes)) - 1;
+// it, or a loader would wrap the tail of the record onto address 0. Shifted down from all
+// ones, so that no width needs a shift by 32 or more.
+constexpr std::uint32_t maxAddress = 0xFFFFFFFFu >> (addressBytes < 4 ? 8 * (4 - addressBytes) : 0);
 
 // The count field of a record of `dataBytes`: the bytes that follow it, the address, the
 // data and the checksum byte.
@@ -31,31 +40,35 @@ constexpr std::uint32_t countField(std::uint32_t dataBytes) {
 }
 static_assert(countField(maxDataBytes) <= 0xFF, "the count field is one byte");
 
+// Why the rules refuse a record, in the order its line is written: the count is checked
+// before its digits, the address before its digits. A record whose fields its caller sets
+// one by one can also lack its data or be of an unknown kind.
+enum class Refusal { None, ByteCount, AboveTop, NoData, UnknownType };
+
 constexpr bool validByteCount(std::uint32_t count) {
     return count - 1 < maxDataBytes; // 1 to maxDataBytes: 0 wraps around to the top
 }
-// Whether a record of `count` bytes (a valid count) at `address` ends at an address that
-// exists.
-constexpr bool fitsBelowTop(std::uint32_t address, std::uint32_t count) {
-    return address <= maxAddress + 1 - count;
+// ByteCount, AboveTop (the record's last byte lies above maxAddress) or None.
+constexpr Refusal dataRefusal(std::uint32_t address, std::uint32_t count) {
+    if (!validByteCount(count)) {
+        return Refusal::ByteCount;
+    }
+    return address <= maxAddress + 1 - count ? Refusal::None : Refusal::AboveTop;
 }
-constexpr bool writableDataRecord(std::uint32_t address, std::uint32_t count) {
-    return validByteCount(count) && fitsBelowTop(address, count);
-}
-// How many consecutive records of `count` bytes, the first at `address` and writable, end
-// at or below maxAddress.
+// How many consecutive records of `count` bytes, the first at `address` and not refused,
+// end at or below maxAddress.
 constexpr std::uint32_t recordsBelowTop(std::uint32_t address, std::uint32_t count) {
     return (maxAddress + 1 - count - address) / count + 1;
 }
 
 // "S" and the kind, two count digits, the address's digits, two digits per data byte, two
-// checksum digits, CR LF. An S8 line is as long as a data line without data.
+// checksum digits, CR LF. An end line is as long as a data line without data.
 constexpr std::size_t dataLineLength(std::uint32_t count) {
     return 2 + 2 + 2 * std::size_t{addressBytes} + 2 * std::size_t{count} + 2 + 2;
 }
-// The longest line a record can leave: kind, a terminator's count of up to eight digits,
-// address, data, checksum, CR LF. The vector encoders store whole registers, which this
-// leaves room for at every count.
+// The room a line is formatted in: the longest line a record can leave (kind, an end
+// record's count of up to eight digits, address, data, checksum, CR LF), which is also what
+// the vector encoders' register stores reach (each asserts that it is).
 constexpr std::size_t maxLineLength = 2 + 8 + 2 * addressBytes + 2 * maxDataBytes + 2 + 2;
 using Line = std::array<char, maxLineLength>;
 
@@ -95,6 +108,14 @@ constexpr std::uint32_t addressSum(std::uint32_t address) {
         sum += address >> (8 * byte) & 0xFF;
     }
     return sum;
+}
+
+// The beginning of a data line that dataRefusal() refuses, up to the field that fails: the
+// kind, and the count's digits when the count is valid. Returns its end.
+inline char* putRefusedStart(char* p, std::uint32_t count, Refusal refusal) {
+    *p++ = 'S';
+    *p++ = dataKind;
+    return refusal == Refusal::ByteCount ? p : putByte(p, countField(count));
 }
 
 } // namespace encoding

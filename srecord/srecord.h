@@ -10,19 +10,20 @@
 
 namespace mksrec {
 
-// Record kinds this writer knows. Data is written as "S2" (three-byte address) and
-// Terminator as "S8", the end record that belongs to a file of S2 records.
+// Record kinds this writer knows: Data is written with line.h's data kind ("S2", a
+// three-byte address) and Terminator with its end kind ("S8", the end record of a file of
+// S2 records).
 enum RecordType : std::int32_t { Data = 0, Terminator = 1 };
 
-// One Motorola S-record, its checksum and its line. It only points at the caller's bytes and
-// only borrows the stream it is written to. The conversion formats whole runs of data
-// records itself (encode.h); a record formats the terminator, a short last record and the
-// record that fails a check, with the reason.
+// One Motorola S-record, its checksum and its line, for a caller that sets the fields one by
+// one. It only points at the caller's bytes and only borrows the stream it is written to.
+// A run of records from an image goes through RecordRun (run.h) instead, on the same rules.
 class SRecord {
   public:
-    // What format() did: write()'s result and the number of characters in the line.
+    // What format() did: why the record was refused (None when it was not) and the number
+    // of characters in the line.
     struct Formatted {
-        int result;
+        Refusal refusal;
         std::size_t length;
     };
 
@@ -55,9 +56,9 @@ class SRecord {
     // the caller, who can name the file (ferror).
     int write(std::FILE* out);
 
-    // write() without the stream, for callers that gather many lines into one block: puts
-    // into `line` exactly the characters write() would and returns their number with
-    // write()'s result.
+    // write() without the stream and without a word on standard error: puts into `line`
+    // exactly the characters write() would and returns their number, with the reason
+    // write() would report.
     Formatted format(Line& line);
 
   private:

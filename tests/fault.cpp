@@ -47,10 +47,14 @@ std::FILE* remember(const char* path, std::FILE* stream) {
     return stream;
 }
 
-using Open = int (*)(const char*, int, ...);
+} // namespace
 
-// open() and open64() alike: a program built with large-file support calls the second.
-int openFile(Open real, const char* path, int flags, va_list rest) {
+// The C library's own declarations name their parameters with reserved identifiers.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
+extern "C" {
+int open(const char* path, int flags, ...) {
+    using Open = int (*)(const char*, int, ...);
+    static const auto real = next<Open>("open");
     if (isTarget(path) && std::getenv("FAULT_OPEN") != nullptr) {
         errno = ENFILE;
         return -1;
@@ -58,43 +62,26 @@ int openFile(Open real, const char* path, int flags, va_list rest) {
     // The mode is there only when a file may be created.
     mode_t mode = 0;
     if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list rest;
+        va_start(rest, flags);
         mode = static_cast<mode_t>(va_arg(rest, unsigned));
+        va_end(rest);
     }
     return real(path, flags, mode);
 }
-
-} // namespace
-
-// The C library's own declarations name their parameters with reserved identifiers.
-// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
-extern "C" {
-int open(const char* path, int flags, ...) {
-    static const auto real = next<Open>("open");
-    va_list rest;
-    va_start(rest, flags);
-    const int fd = openFile(real, path, flags, rest);
-    va_end(rest);
-    return fd;
-}
-
-int open64(const char* path, int flags, ...) {
-    static const auto real = next<Open>("open64");
-    va_list rest;
-    va_start(rest, flags);
-    const int fd = openFile(real, path, flags, rest);
-    va_end(rest);
-    return fd;
-}
+// A program built with large-file support calls open64(). The library is preloaded only into
+// 64-bit programs, where the two are one call.
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 std::FILE* fopen(const char* path, const char* mode) {
-    using OpenStream = std::FILE* (*)(const char*, const char*);
-    static const auto real = next<OpenStream>("fopen");
+    using Open = std::FILE* (*)(const char*, const char*);
+    static const auto real = next<Open>("fopen");
     return remember(path, real(path, mode));
 }
 
 std::FILE* fopen64(const char* path, const char* mode) {
-    using OpenStream = std::FILE* (*)(const char*, const char*);
-    static const auto real = next<OpenStream>("fopen64");
+    using Open = std::FILE* (*)(const char*, const char*);
+    static const auto real = next<Open>("fopen64");
     return remember(path, real(path, mode));
 }
 

@@ -199,8 +199,8 @@ echo "FIND_PACKAGE_ARGS: the installed mksrec used, nothing fetched"
 echo "-- mksrec_add_srecord()'s arguments, refused when configuring"
 for case in "mksrec_add_srecord(image INPUT image.bin):ADDRESS, the load address of the image's first byte, is required with INPUT" \
     "mksrec_add_srecord(firmware ADDRESS 80zz):ADDRESS '80zz' is not a hexadecimal number" \
+    "mksrec_add_srecord(firmware ADDRESS 8000 BYTES_PER_RECORD 1x):BYTES_PER_RECORD '1x' is not a number" \
     "mksrec_add_srecord(firmware ADDRESS 08000000):ADDRESS 0x8000000 is out of reach: S2 addresses run from 0 to FFFFFF (16 MiB)" \
-    "mksrec_add_srecord(firmware ADDRESS 8000 BYTES_PER_RECORD 17):BYTES_PER_RECORD '17' is not a number from 1 to 16" \
     "mksrec_add_srecord(nothing ADDRESS 8000):there is no target 'nothing'"; do
     call=${case%%:*} expected=${case#*:}
     project=$scratch/refused-$RANDOM

@@ -37,6 +37,13 @@ struct Neon {
         "Neon::line() takes a record's data in one register: extend it for larger records");
     // The data bytes that share the first register with the header; the rest take a second.
     static constexpr std::uint32_t firstData = registerBytes - vector::headerLength;
+    // line() stores whole registers' digits: 32 from the count on for the first register,
+    // and 16 for the second, of which a record's last data bytes use 8 at most. The line's
+    // room must take them.
+    static constexpr std::size_t storeReach = 2 + 3 * std::size_t{registerBytes};
+    static_assert(storeReach <= maxLineLength,
+                  "Neon::line() stores up to storeReach characters from a line's start: "
+                  "maxLineLength (line.h) must leave room for them");
     // No kernels for many lines at once: every line goes through line().
     static constexpr bool kernels = false;
 

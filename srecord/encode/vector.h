@@ -6,8 +6,8 @@
 // touching a byte past the record. Both hex-encode the four header bytes (count, address)
 // and the first twelve data bytes as one register of sixteen, and the last four data bytes,
 // when there are more than twelve, as a second; a record of up to four bytes takes eight
-// lanes of one. Their stores run past the line's end, never more than maxLineLength
-// characters from its start (a Line holds as many).
+// lanes of one. Their stores run past the line's end, up to each one's storeReach
+// characters from its start, which each asserts a Line holds.
 
 #include "../line.h"
 

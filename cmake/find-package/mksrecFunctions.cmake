@@ -1,17 +1,18 @@
 # SPDX-License-Identifier: MIT
-# mksrec_add_srecord(<target> [ADDRESS <hex>] [BYTES_PER_RECORD <1..16>] [OUTPUT <file>]
+# mksrec_add_srecord(<target> [ADDRESS <hex>] [BYTES_PER_RECORD <n>] [OUTPUT <file>]
 #                    [SECTIONS <name>...])
 #   Makes the S-record file of an executable target part of the build: the raw image of its
 #   loadable sections (only the named ones, if given) by the toolchain's objcopy, converted
 #   with the first byte at ADDRESS; without ADDRESS, at the load address of that first
 #   byte, read from the ELF file at build time by the toolchain's objdump. OUTPUT is
 #   <target>.srec unless told otherwise.
-# mksrec_add_srecord(<name> INPUT <file> ADDRESS <hex> [BYTES_PER_RECORD <1..16>]
+# mksrec_add_srecord(<name> INPUT <file> ADDRESS <hex> [BYTES_PER_RECORD <n>]
 #                    [OUTPUT <file>] [DEPENDS <file or target>...])
 #   Makes the target <name>, which converts a raw image the build already has (a file in the
 #   source tree, relative to the current source directory, or one the build generates: name
 #   what makes it in DEPENDS). OUTPUT is <name>.srec unless told otherwise.
-# Either way: 16 bytes a record unless told otherwise; OUTPUT relative to the current binary
+# Either way: 16 bytes a record unless told otherwise (a count mksrec cannot write it refuses
+# when it converts, with its own message); OUTPUT relative to the current binary
 # directory, its folder made; an ADDRESS above FFFFFF refused when configuring, since S2
 # records reach no higher. The conversion prints nothing when it works and everything the
 # program said when it fails, and writes a temporary file renamed only on success, so that
@@ -32,10 +33,8 @@ function(mksrec_add_srecord name)
   endif()
   if(NOT DEFINED arg_BYTES_PER_RECORD)
     set(arg_BYTES_PER_RECORD 16)
-  elseif(NOT arg_BYTES_PER_RECORD MATCHES "^[0-9]+$" OR arg_BYTES_PER_RECORD LESS 1
-         OR arg_BYTES_PER_RECORD GREATER 16)
-    message(FATAL_ERROR
-            "${where}: BYTES_PER_RECORD '${arg_BYTES_PER_RECORD}' is not a number from 1 to 16")
+  elseif(NOT arg_BYTES_PER_RECORD MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "${where}: BYTES_PER_RECORD '${arg_BYTES_PER_RECORD}' is not a number")
   endif()
   if(DEFINED arg_INPUT)
     if(TARGET ${name})

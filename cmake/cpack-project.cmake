@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # Read by cpack once per package, with CPACK_GENERATOR naming the one being made; the
-# CPACK_MKSREC_ settings come from cmake/packaging.cmake.
+# CPACK_MKSREC_ settings come from cmake/cpack.cmake.
 if(CPACK_MKSREC_SOURCE_DATE_EPOCH AND NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} "${CPACK_MKSREC_SOURCE_DATE_EPOCH}")
 endif()

@@ -55,7 +55,7 @@ if(NOT MKSREC_SOURCE_DATE_EPOCH AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
 endif()
 
 # Reproducible: every time stamp is the source's (CPack reads SOURCE_DATE_EPOCH, which
-# cmake/packaging-run.cmake sets at cpack time), and no mode depends on the builder's umask
+# cmake/cpack-project.cmake sets at cpack time), and no mode depends on the builder's umask
 # (files are installed 0644 or 0755 whatever it is; directories are made so here; the
 # .deb's own members are mended by cmake/deb-members.cmake).
 set(CPACK_MKSREC_SOURCE_DATE_EPOCH "${MKSREC_SOURCE_DATE_EPOCH}")
@@ -72,5 +72,5 @@ set(CPACK_MKSREC_DEB_POST_BUILD ${PROJECT_SOURCE_DIR}/cmake/deb-members.cmake)
 set(CPACK_MKSREC_BINARY_DIR ${PROJECT_BINARY_DIR})
 set(CPACK_MKSREC_COMPONENTS_DEB program cmake deb)
 set(CPACK_MKSREC_COMPONENTS_TGZ program manual cmake archive)
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/packaging-run.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-project.cmake)
 include(CPack)
