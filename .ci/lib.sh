@@ -192,11 +192,8 @@ END
     echo "find_package(mksrec 1.0) in $1: mksrec::mksrec converts the sample"
 }
 
-# platform_names [deb]: the names of the rows of .ci/platforms, in its order; with deb, only
-# those of the platforms that ship a .deb.
-platform_names() {
-    awk -v deb="${1-}" '!/^#/ && NF && (deb == "" || $5 == "deb") { print $1 }' .ci/platforms
-}
+# platform_names: the names of the rows of .ci/platforms, in its order.
+platform_names() { awk '!/^#/ && NF { print $1 }' .ci/platforms; }
 
 # platform NAME: the facts of the row NAME of .ci/platforms, in variables: debian, triplet,
 # tarball and deb as the row gives them ("" for -), toolchain, its toolchain file, and
@@ -205,6 +202,7 @@ platform() {
     local row
     row=$(awk -v name="$1" '!/^#/ && $1 == name' .ci/platforms)
     [ -n "$row" ] || { echo "no platform '$1' in .ci/platforms" >&2; exit 1; }
+    # shellcheck disable=SC2034 # debian is for the stage that asked
     read -r _ debian triplet tarball deb <<<"$row"
     [ "$tarball" != - ] || tarball=
     [ "$deb" != - ] || deb=

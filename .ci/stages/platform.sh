@@ -5,6 +5,7 @@
 # the .deb, whose dependencies dpkg-shlibdeps finds in Debian's libraries of that
 # architecture (multiarch: the cross compiler's own copies belong to no such package), and
 # whose program converts the sample.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 platform "$1"
 build=build-$1

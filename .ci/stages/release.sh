@@ -4,6 +4,7 @@
 # zip, SHA256SUMS. Made twice from a git archive of HEAD (nothing untracked can leak in), in
 # two directories under two umasks, and compared byte for byte; then each file proven where
 # it lands, and every program in it through the whole end-to-end suite.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need git cmake make g++ g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 \
     unzip binutils-mingw-w64-x86-64 util-linux
@@ -73,7 +74,7 @@ for name in "${released[@]}"; do
     [ -z "$tarball" ] || expected+=" mksrec-$version-linux-$tarball.tar.gz"
     [ -z "$deb" ] || expected+=" mksrec_${version}_$debian.deb"
 done
-[ "$(cd dist && ls | sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | sort | tr '\n' ' ')" ] ||
+[ "$(cd dist && printf '%s\n' * | sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | sort | tr '\n' ' ')" ] ||
     { echo "dist/ should hold exactly: $expected"; exit 1; }
 
 # e2e LABEL PROGRAM [EMULATOR...]: the whole end-to-end suite on PROGRAM, started in the
