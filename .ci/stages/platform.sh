@@ -23,4 +23,5 @@ dpkg-deb -c "$package"
 [ "$(dpkg-deb -f "$package" Architecture)" = "$debian" ] ||
     { echo "$package is not for $debian"; exit 1; }
 dpkg -x "$package" "$scratch/root"
-sample_converts "the program of $package, ${emulator[0]}" "${emulator[@]}" "$scratch/root/usr/bin/mksrec"
+sample_converts "the program of $package, ${emulator[0]}" "${emulator[@]}" \
+    "$scratch/root/usr/bin/mksrec"

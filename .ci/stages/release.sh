@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: MIT
-# A release of every platform from the commit, into dist/: the source, static Linux programs
-# for x86-64, AArch64, 32-bit ARM and 64-bit RISC-V, .debs for the first three, the Windows
-# zip, SHA256SUMS. Made twice from a git archive of HEAD (nothing untracked can leak in), in
-# two directories under two umasks, and compared byte for byte; then each file proven where
-# it lands, and every program in it through the whole end-to-end suite.
+# A release of every platform from the commit, into dist/: the source, a static Linux program
+# and a .deb for x86-64 and those of the foreign platforms that .ci/platforms names, the
+# Windows zip, SHA256SUMS. Made twice from a git archive of HEAD (nothing untracked can leak
+# in), in two directories under two umasks, and compared byte for byte; then each file proven
+# where it lands, and every program in it through the whole end-to-end suite.
 # shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need git cmake make g++ g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 \
@@ -46,7 +46,8 @@ release() {
     for name in "${released[@]}"; do
         platform "$name"
         option=-DCMAKE_TOOLCHAIN_FILE=$source/$toolchain
-        [ -z "$tarball" ] || cp "$(package "$source" "$source/static-$name" TGZ "$option" -DMKSREC_STATIC=ON)" "$out/"
+        [ -z "$tarball" ] ||
+            cp "$(package "$source" "$source/static-$name" TGZ "$option" -DMKSREC_STATIC=ON)" "$out/"
         [ -z "$deb" ] || cp "$(package "$source" "$source/dynamic-$name" DEB "$option")" "$out/"
     done
     cp "$(package "$source" "$source/windows" ZIP \
@@ -122,8 +123,9 @@ e2e "mksrec-$version-linux-x86_64.tar.gz, native" "$scratch/static-x86_64/bin/mk
 for name in "${released[@]}"; do
     platform "$name"
     [ -n "$tarball" ] || continue
-    sample_converts "$tarball, ${emulator[0]} without a sysroot" "${emulator[0]}" "$scratch/static-$tarball/bin/mksrec"
-    e2e "mksrec-$version-linux-$tarball.tar.gz, ${emulator[0]}" "$scratch/static-$tarball/bin/mksrec" "${emulator[0]}"
+    program=$scratch/static-$tarball/bin/mksrec
+    sample_converts "$tarball, ${emulator[0]} without a sysroot" "${emulator[0]}" "$program"
+    e2e "mksrec-$version-linux-$tarball.tar.gz, ${emulator[0]}" "$program" "${emulator[0]}"
 done
 
 echo "-- the .debs"
