@@ -208,8 +208,7 @@ platform() {
     [ "$deb" != - ] || deb=
     toolchain=cmake/toolchains/$triplet.cmake
     need cmake
-    printf '%s
-' "include($PWD/$toolchain)" \
+    printf '%s\n' "include($PWD/$toolchain)" \
         'execute_process(COMMAND ${CMAKE_COMMAND} -E echo ${CMAKE_CROSSCOMPILING_EMULATOR})' \
         >"$scratch/emulator.cmake"
     read -r -a emulator <<<"$(cmake -P "$scratch/emulator.cmake")"
