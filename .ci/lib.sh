@@ -192,25 +192,25 @@ END
     echo "find_package(mksrec 1.0) in $1: mksrec::mksrec converts the sample"
 }
 
-# cross_linux TRIPLET EMULATOR ARCHITECTURE: Linux on another processor, cross-built with
-# Debian's cross compiler (cmake/toolchains/TRIPLET.cmake), the whole suite run under
-# qemu-user; then the .deb, whose dependencies dpkg-shlibdeps finds in Debian's libraries of
-# that ARCHITECTURE (multiarch: the cross compiler's own copies belong to no such package),
-# and whose program converts the sample.
-cross_linux() {
-    local triplet=$1 emulator=$2 architecture=$3 build=build-$3 deb
-    need "g++-$triplet" qemu-user
-    suite "$build" 2 -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$triplet.cmake"
-    sample_converts "$build/mksrec, $emulator" "$emulator" -L "/usr/$triplet" "$build/mksrec"
-    dpkg --add-architecture "$architecture"
-    need dpkg-dev file "libc6:$architecture" "libstdc++6:$architecture" "libgcc-s1:$architecture"
-    (cd "$build" && cpack -G DEB)
-    deb=$(ls "$build"/mksrec_*_"$architecture".deb)
-    dpkg-deb --info "$deb"
-    dpkg-deb -c "$deb"
-    [ "$(dpkg-deb -f "$deb" Architecture)" = "$architecture" ] ||
-        { echo "$deb is not for $architecture"; exit 1; }
-    dpkg -x "$deb" "$scratch/root"
-    sample_converts "the program of $deb, $emulator" "$emulator" -L "/usr/$triplet" \
-        "$scratch/root/usr/bin/mksrec"
+# platform_names: the names of the rows of .ci/platforms, in its order.
+platform_names() { awk '!/^#/ && NF { print $1 }' .ci/platforms; }
+
+# platform NAME: the facts of the row NAME of .ci/platforms, in variables: debian, triplet,
+# tarball and deb as the row gives them ("" for -), toolchain, its toolchain file, and
+# emulator, an array: the command that the toolchain file gives CTest, read by CMake itself.
+platform() {
+    local row
+    row=$(awk -v name="$1" '!/^#/ && $1 == name' .ci/platforms)
+    [ -n "$row" ] || { echo "no platform '$1' in .ci/platforms" >&2; exit 1; }
+    # shellcheck disable=SC2034 # debian is for the stage that asked
+    read -r _ debian triplet tarball deb <<<"$row"
+    [ "$tarball" != - ] || tarball=
+    [ "$deb" != - ] || deb=
+    toolchain=cmake/toolchains/$triplet.cmake
+    need cmake
+    printf '%s\n' "include($PWD/$toolchain)" \
+        'execute_process(COMMAND ${CMAKE_COMMAND} -E echo ${CMAKE_CROSSCOMPILING_EMULATOR})' \
+        >"$scratch/emulator.cmake"
+    read -r -a emulator <<<"$(cmake -P "$scratch/emulator.cmake")"
+    [ "${#emulator[@]}" -gt 0 ] || { echo "$toolchain names no emulator" >&2; exit 1; }
 }

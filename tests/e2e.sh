@@ -21,13 +21,17 @@
 # ran passed, 1 when one failed, 2 when the program cannot be run, 77 (skipped) when no case
 # could run.
 set -u
-[ -f "${1:-}" ] && [ -x "$1" ] || { echo "cannot run: '${1:-}' is not an executable file"; exit 2; }
+if [ ! -f "${1:-}" ] || [ ! -x "$1" ]; then
+    echo "cannot run: '${1:-}' is not an executable file"
+    exit 2
+fi
 program=$(realpath "$1")
 shift
 emulator=("$@")
 # A run that hangs fails its case instead of the whole script. Shell-quoted, as the cases'
 # commands name it $M and are evaluated: a path with spaces stays one word.
 printf -v M '%q ' timeout 20 "${emulator[@]}" "$program"
+# shellcheck disable=SC2034 # read by the sample's case, whose command check evaluates
 examples=$(realpath "$(dirname "$0")/../examples")
 windows=""
 [[ $program != *.exe ]] || windows=1
@@ -277,6 +281,7 @@ check "input through .\\" 255 "$(bytes 0 4)" '$M 16 0 in ".\\in"' "$settings_16_
 check "input through its directory" 255 "$(bytes 0 4)" '$M 16 0 in "..\\case\\in"' "$settings_16_at_0" "$(same_file '..\case\in')" 'old\n'
 check "input by drive letter" 255 "$(bytes 0 4)" '$M 16 0 in "$(windows_path in)"' "$settings_16_at_0" "$(same_file "$(windows_path "$root/case/in")")" 'old\n'
 check "input by drive letter and slashes" 255 "$(bytes 0 4)" '$M 16 0 in "Z:$PWD/in"' "$settings_16_at_0" "$(same_file "Z:$root/case/in")" 'old\n'
+# shellcheck disable=SC1003 # '\\?\' is Windows' prefix \\?\ itself: its last backslash ends it
 check "input through \\\\?\\" 255 "$(bytes 0 4)" '$M 16 0 in "\\\\?\\$(windows_path in)"' "$settings_16_at_0" "$(same_file '\\?\'"$(windows_path "$root/case/in")")" 'old\n'
 check "long path as output" 0 "$(bytes 0 40)" 'mkdir -p "$long" && $M 16 8000 in "$long/out" && mv "$long/out" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "long path as input" 0 "$(bytes 0 40)" 'mkdir -p "$long" && cp in "$long/in" && $M 16 8000 "$long/in" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"

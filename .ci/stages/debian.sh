@@ -4,6 +4,7 @@
 # built twice, in two directories under two umasks at two times, with identical packages;
 # lintian --pedantic on source and binary; the autopkgtest against the installed package.
 # Then the CPack route, twice over in the same way.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need git lintian devscripts cmake make g++ dpkg-dev file
 

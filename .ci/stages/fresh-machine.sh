@@ -2,6 +2,7 @@
 # The README tried as a new user would: a minimal Debian 12 root with nothing but what the
 # README names, its Quick-start commands run verbatim, then its Install routes as written.
 # Whatever they need that the README does not name makes this stage fail.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need git
 

@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
 # A minute of libFuzzer per target, from the committed corpus.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need cmake make clang libclang-rt-14-dev
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DMKSREC_FUZZ=ON -DMKSREC_SANITIZE=ON -DMKSREC_WERROR=ON \

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # clang++ with libc++, the standard library of macOS: every file warning-free (the
 # benchmarks too) and the whole suite.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need clang libc++-dev libc++abi-dev valgrind
 

@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
 # The manual page through two independent linters; any warning fails.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need groff-base mandoc
 # -ww -z prints every warning and nothing else: any output is a finding.

@@ -2,6 +2,7 @@
 # The install rules and the packages: cmake --install gives exactly the program, its CMake
 # package and its manual page; a hardened .deb that lintian --pedantic accepts and whose program converts
 # the sample; a tarball with the licence and README.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ libgtest-dev dpkg-dev file lintian man-db
 cmake -S . -B build >/dev/null

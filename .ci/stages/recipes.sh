@@ -3,6 +3,7 @@
 # Cortex-M firmware of examples/firmware (built by arm-none-eabi-gcc, with Makefiles and with
 # Ninja), the Make rule (a failed run must leave nothing behind that the next make takes as
 # up to date), and the upper-case translation for loaders.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need cmake make g++ binutils gcc-arm-none-eabi binutils-arm-none-eabi ninja-build dpkg-dev file git
 cmake -S . -B build-recipes -DMKSREC_TESTS=OFF >/dev/null

@@ -1,23 +1,27 @@
 # SPDX-License-Identifier: MIT
-# A release of every platform from the commit, into dist/: the source, static Linux programs
-# for x86-64, AArch64, 32-bit ARM and 64-bit RISC-V, .debs for the first three, the Windows
-# zip, SHA256SUMS. Made twice from a git archive of HEAD (nothing untracked can leak in), in
-# two directories under two umasks, and compared byte for byte; then each file proven where
-# it lands, and every program in it through the whole end-to-end suite.
+# A release of every platform from the commit, into dist/: the source, a static Linux program
+# and a .deb for x86-64 and those of the foreign platforms that .ci/platforms names, the
+# Windows zip, SHA256SUMS. Made twice from a git archive of HEAD (nothing untracked can leak
+# in), in two directories under two umasks, and compared byte for byte; then each file proven
+# where it lands, and every program in it through the whole end-to-end suite.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
-need git cmake make g++ g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-riscv64-linux-gnu \
-    g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 unzip \
-    binutils-mingw-w64-x86-64 util-linux
-# dpkg-shlibdeps finds the cross .debs' dependencies in Debian's own libraries (multiarch).
-dpkg --add-architecture arm64
-dpkg --add-architecture armhf
-need libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64 libc6:armhf libstdc++6:armhf libgcc-s1:armhf
+need git cmake make g++ g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 \
+    unzip binutils-mingw-w64-x86-64 util-linux
+# The foreign platforms with a download (.ci/platforms), each with its cross compiler; for a
+# .deb also Debian's own libraries of its architecture, in which dpkg-shlibdeps finds the
+# dependencies (multiarch).
+released=()
+for name in $(platform_names); do
+    platform "$name"
+    [ -n "$tarball$deb" ] || continue
+    released+=("$name")
+    need "g++-$triplet"
+    [ -z "$deb" ] || dpkg --add-architecture "$debian"
+    [ -z "$deb" ] || need "libc6:$debian" "libstdc++6:$debian" "libgcc-s1:$debian"
+done
 
 version=$(project_version)
-# NAME:TOOLCHAIN:DEB, DEB telling whether a .deb is made (Debian 12 has no riscv64 port).
-toolchains=(x86_64::deb aarch64:cmake/toolchains/aarch64-linux-gnu.cmake:deb
-            armhf:cmake/toolchains/arm-linux-gnueabihf.cmake:deb
-            riscv64:cmake/toolchains/riscv64-linux-gnu.cmake:)
 
 # package SOURCE BUILD GENERATOR OPTION...: configures and builds SOURCE into BUILD without
 # tests, and makes the package; its path on standard output.
@@ -36,13 +40,15 @@ release() {
     mkdir -p "$out" "$source"
     git archive HEAD | tar -x -C "$source"
     git archive --prefix="mksrec-$version/" -o "$out/mksrec-$version.tar.gz" HEAD
-    local target name toolchain deb options
-    for target in "${toolchains[@]}"; do
-        IFS=: read -r name toolchain deb <<<"$target"
-        options=()
-        [ -z "$toolchain" ] || options=(-DCMAKE_TOOLCHAIN_FILE="$source/$toolchain")
-        cp "$(package "$source" "$source/static-$name" TGZ "${options[@]}" -DMKSREC_STATIC=ON)" "$out/"
-        [ -z "$deb" ] || cp "$(package "$source" "$source/dynamic-$name" DEB "${options[@]}")" "$out/"
+    cp "$(package "$source" "$source/static-x86_64" TGZ -DMKSREC_STATIC=ON)" "$out/"
+    cp "$(package "$source" "$source/dynamic-x86_64" DEB)" "$out/"
+    local name option
+    for name in "${released[@]}"; do
+        platform "$name"
+        option=-DCMAKE_TOOLCHAIN_FILE=$source/$toolchain
+        [ -z "$tarball" ] ||
+            cp "$(package "$source" "$source/static-$name" TGZ "$option" -DMKSREC_STATIC=ON)" "$out/"
+        [ -z "$deb" ] || cp "$(package "$source" "$source/dynamic-$name" DEB "$option")" "$out/"
     done
     cp "$(package "$source" "$source/windows" ZIP \
         -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchains/mingw-w64-x86_64.cmake")" "$out/"
@@ -60,12 +66,16 @@ echo "made twice, the same bytes: $(cd dist && echo *)"
 cat dist/SHA256SUMS
 (cd dist && sha256sum -c SHA256SUMS)
 
-expected="mksrec-$version.tar.gz mksrec-$version-linux-aarch64.tar.gz"
-expected+=" mksrec-$version-linux-armhf.tar.gz mksrec-$version-linux-riscv64.tar.gz"
-expected+=" mksrec-$version-linux-x86_64.tar.gz"
-expected+=" mksrec-$version-windows-x86_64.zip mksrec_${version}_amd64.deb mksrec_${version}_arm64.deb"
-expected+=" mksrec_${version}_armhf.deb SHA256SUMS"
-[ "$(cd dist && ls | sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | sort | tr '\n' ' ')" ] ||
+expected="mksrec-$version.tar.gz mksrec-$version-linux-x86_64.tar.gz"
+expected+=" mksrec-$version-windows-x86_64.zip mksrec_${version}_amd64.deb SHA256SUMS"
+tarballs=()
+for name in "${released[@]}"; do
+    platform "$name"
+    [ -z "$tarball" ] || tarballs+=("$tarball")
+    [ -z "$tarball" ] || expected+=" mksrec-$version-linux-$tarball.tar.gz"
+    [ -z "$deb" ] || expected+=" mksrec_${version}_$debian.deb"
+done
+[ "$(cd dist && printf '%s\n' * | sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | sort | tr '\n' ' ')" ] ||
     { echo "dist/ should hold exactly: $expected"; exit 1; }
 
 # e2e LABEL PROGRAM [EMULATOR...]: the whole end-to-end suite on PROGRAM, started in the
@@ -95,7 +105,7 @@ on_exit '[ "${#pids[@]}" = 0 ] || kill "${pids[@]}" 2>/dev/null; wait'
 g++ -O2 -shared -fPIC -o "$scratch/fault.so" tests/fault.cpp -ldl
 
 echo "-- the static programs"
-for name in x86_64 aarch64 armhf riscv64; do
+for name in x86_64 "${tarballs[@]}"; do
     mkdir -p "$scratch/static-$name"
     tar -xzf "dist/mksrec-$version-linux-$name.tar.gz" -C "$scratch/static-$name" --strip-components=1
     (cd "$scratch/static-$name" && ls bin/mksrec share/man/man1/mksrec.1 LICENSE README.md >/dev/null)
@@ -110,26 +120,30 @@ cp "$scratch/static-x86_64/bin/mksrec" examples/sample.bin "$empty/"
 sample_converts "x86-64, a root with no C library" \
     sh -c 'chroot "$1" /mksrec "$2" "$3" /sample.bin /landed.srec && mv "$1/landed.srec" "$5"' sh "$empty"
 e2e "mksrec-$version-linux-x86_64.tar.gz, native" "$scratch/static-x86_64/bin/mksrec"
-for name in aarch64:qemu-aarch64 armhf:qemu-arm riscv64:qemu-riscv64; do
-    IFS=: read -r name emulator <<<"$name"
-    sample_converts "$name, $emulator without a sysroot" "$emulator" "$scratch/static-$name/bin/mksrec"
-    e2e "mksrec-$version-linux-$name.tar.gz, $emulator" "$scratch/static-$name/bin/mksrec" "$emulator"
+for name in "${released[@]}"; do
+    platform "$name"
+    [ -n "$tarball" ] || continue
+    program=$scratch/static-$tarball/bin/mksrec
+    sample_converts "$tarball, ${emulator[0]} without a sysroot" "${emulator[0]}" "$program"
+    e2e "mksrec-$version-linux-$tarball.tar.gz, ${emulator[0]}" "$program" "${emulator[0]}"
 done
 
 echo "-- the .debs"
 dpkg -x "dist/mksrec_${version}_amd64.deb" "$scratch/deb-amd64"
 e2e "mksrec_${version}_amd64.deb, native" "$scratch/deb-amd64/usr/bin/mksrec"
-for arch in arm64:qemu-aarch64:aarch64-linux-gnu armhf:qemu-arm:arm-linux-gnueabihf; do
-    IFS=: read -r debian emulator triplet <<<"$arch"
+for name in "${released[@]}"; do
+    platform "$name"
+    [ -n "$deb" ] || continue
     dpkg -x "dist/mksrec_${version}_$debian.deb" "$scratch/deb-$debian"
-    sample_converts "$debian .deb, unpacked, $emulator" "$emulator" -L "/usr/$triplet" \
+    sample_converts "$debian .deb, unpacked, ${emulator[0]}" "${emulator[@]}" \
         "$scratch/deb-$debian/usr/bin/mksrec"
-    e2e "mksrec_${version}_$debian.deb, $emulator" "$scratch/deb-$debian/usr/bin/mksrec" \
-        "$emulator" -L "/usr/$triplet"
+    e2e "mksrec_${version}_$debian.deb, ${emulator[0]}" "$scratch/deb-$debian/usr/bin/mksrec" \
+        "${emulator[@]}"
 done
 # Large-file support, which qemu-user cannot show: on the host's 64-bit kernel a 32-bit
 # program opens a file of 2 GiB or more either way. Its calls can: the 64-bit offset ones.
-arm-linux-gnueabihf-objdump -T "$scratch/deb-armhf/usr/bin/mksrec" | grep -ow 'fopen64\|fopen' |
+platform armhf
+"$triplet-objdump" -T "$scratch/deb-$debian/usr/bin/mksrec" | grep -ow 'fopen64\|fopen' |
     sort -u | tee "$scratch/opens"
 [ "$(cat "$scratch/opens")" = fopen64 ] || { echo "the armhf program opens files without large-file support"; exit 1; }
 

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Windows x86-64: cross-built with mingw-w64, the whole suite run under wine, a program
 # that needs no DLL beyond the system's, and the zip package.
+# shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need g++-mingw-w64-x86-64-posix wine64 groff-base unzip
 

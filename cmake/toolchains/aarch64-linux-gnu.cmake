@@ -1,17 +1,6 @@
 # SPDX-License-Identifier: MIT
-# Linux on aarch64 with Debian's cross compiler; the tests run under qemu-user with the cross
-# compiler's libraries as the sysroot.
+# Linux on aarch64 with Debian's cross compiler (cmake/toolchains/debian-cross.cmake).
 # cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+set(MKSREC_CROSS_TRIPLET aarch64-linux-gnu)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)

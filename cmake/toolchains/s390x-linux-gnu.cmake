@@ -1,17 +1,6 @@
 # SPDX-License-Identifier: MIT
-# Linux on s390x with Debian's cross compiler; the tests run under qemu-user with the cross
-# compiler's libraries as the sysroot.
+# Linux on s390x with Debian's cross compiler (cmake/toolchains/debian-cross.cmake).
 # cmake -S . -B build-s390x -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/s390x-linux-gnu.cmake
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR s390x)
-
-set(CMAKE_C_COMPILER s390x-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++)
-
-set(CMAKE_FIND_ROOT_PATH /usr/s390x-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x -L /usr/s390x-linux-gnu)
+set(MKSREC_CROSS_TRIPLET s390x-linux-gnu)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
