@@ -5,6 +5,6 @@ source "$(dirname "$0")/../lib.sh"
 need clang-format git
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 # Every source, script and build file names its licence in its first lines.
-untagged=$(git ls-files '*.cpp' '*.h' '*.sh' '*.cmake' '*CMakeLists.txt' .ci/run debian/rules |
+untagged=$(git ls-files '*.cpp' '*.h' '*.sh' '*.py' '*.cmake' '*CMakeLists.txt' .ci/run debian/rules |
     xargs grep -L 'SPDX-License-Identifier: MIT' || true)
 [ -z "$untagged" ] || { echo "no SPDX-License-Identifier line in:" $untagged; exit 1; }

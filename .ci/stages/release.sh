@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
 # A release of every platform from the commit, into dist/: the source, static Linux programs
 # for x86-64, AArch64, 32-bit ARM and 64-bit RISC-V, .debs for the first three, the Windows
-# zip, SHA256SUMS. Made twice from a git archive of HEAD (nothing untracked can leak in), in
-# two directories under two umasks, and compared byte for byte; then each file proven where
-# it lands, and every program in it through the whole end-to-end suite.
+# zip, the macOS tarball (.ci/macos.sh), SHA256SUMS. Made twice from a git archive of HEAD
+# (nothing untracked can leak in), in two directories under two umasks, and compared byte
+# for byte; then each file proven where it lands (the macOS program checked, not run), and
+# every program in it that runs here through the whole end-to-end suite.
 source "$(dirname "$0")/../lib.sh"
 need git cmake make g++ g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-riscv64-linux-gnu \
     g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 unzip \
@@ -12,6 +13,8 @@ need git cmake make g++ g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-riscv6
 dpkg --add-architecture arm64
 dpkg --add-architecture armhf
 need libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64 libc6:armhf libstdc++6:armhf libgcc-s1:armhf
+source .ci/macos.sh
+zig_install
 
 version=$(project_version)
 # NAME:TOOLCHAIN:DEB, DEB telling whether a .deb is made (Debian 12 has no riscv64 port).
@@ -46,6 +49,7 @@ release() {
     done
     cp "$(package "$source" "$source/windows" ZIP \
         -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchains/mingw-w64-x86_64.cmake")" "$out/"
+    cp "$(macos_package "$source")" "$out/"
     (cd "$out" && sha256sum -- * >SHA256SUMS)
 }
 
@@ -62,7 +66,7 @@ cat dist/SHA256SUMS
 
 expected="mksrec-$version.tar.gz mksrec-$version-linux-aarch64.tar.gz"
 expected+=" mksrec-$version-linux-armhf.tar.gz mksrec-$version-linux-riscv64.tar.gz"
-expected+=" mksrec-$version-linux-x86_64.tar.gz"
+expected+=" mksrec-$version-linux-x86_64.tar.gz mksrec-$version-macos.tar.gz"
 expected+=" mksrec-$version-windows-x86_64.zip mksrec_${version}_amd64.deb mksrec_${version}_arm64.deb"
 expected+=" mksrec_${version}_armhf.deb SHA256SUMS"
 [ "$(cd dist && ls | sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | sort | tr '\n' ' ')" ] ||
@@ -115,6 +119,9 @@ for name in aarch64:qemu-aarch64 armhf:qemu-arm riscv64:qemu-riscv64; do
     sample_converts "$name, $emulator without a sysroot" "$emulator" "$scratch/static-$name/bin/mksrec"
     e2e "mksrec-$version-linux-$name.tar.gz, $emulator" "$scratch/static-$name/bin/mksrec" "$emulator"
 done
+
+echo "-- the macOS program: built and checked here, not run (no Mac)"
+macos_check "dist/mksrec-$version-macos.tar.gz"
 
 echo "-- the .debs"
 dpkg -x "dist/mksrec_${version}_amd64.deb" "$scratch/deb-amd64"
