@@ -62,11 +62,11 @@ macos_check() {
     program=$dir/bin/mksrec
     python3 .ci/macho_check.py "$program"
     llvm-lipo-14 "$program" -thin arm64 -output "$dir/arm64"
+    llvm-lipo-14 -create "$dir/arm64" -output "$dir/arm64-only"
     byte=$(od -An -tu1 -j 20000 -N1 "$dir/arm64")
     # shellcheck disable=SC2059 # the format is the byte's octal escape
     printf "\\$(printf %03o $((255 - byte)))" | dd of="$dir/arm64" bs=1 seek=20000 conv=notrunc status=none
     llvm-lipo-14 "$program" -replace arm64 "$dir/arm64" -output "$dir/tampered"
-    llvm-lipo-14 "$program" -remove x86_64 -output "$dir/arm64-only"
     local bad
     for bad in tampered arm64-only; do
         if python3 .ci/macho_check.py "$dir/$bad" >"$dir/$bad.log"; then
