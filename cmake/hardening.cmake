@@ -24,7 +24,7 @@ set(given_link "${CMAKE_EXE_LINKER_FLAGS} ${CMAKE_EXE_LINKER_FLAGS_${build_type}
 function(mksrec_harden kind family)
   string(MAKE_C_IDENTIFIER "MKSREC_HAS${ARGN}" supported)
   # clang takes a flag that does nothing for the target with a mere warning (say stack clash
-  # protection for arm64 macOS): that counts as not supported.
+  # protection for macOS): that counts as not supported.
   if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     set(CMAKE_REQUIRED_FLAGS -Werror=unused-command-line-argument)
   endif()
