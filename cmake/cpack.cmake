@@ -10,7 +10,13 @@ set(CPACK_PACKAGE_DESCRIPTION
     "mksrec turns a raw binary memory image into a Motorola S-record file:\nS2 data records with 24-bit addresses, closed by an S8 end record,\nlowercase hexadecimal, CR LF line ends.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB TGZ)
-set(CPACK_STRIP_FILES ON)
+# Stripped, but not a macOS program: its arm64 signature covers the bytes as linked, so any
+# change voids it (the link already leaves out the debug map, cmake/toolchains/zig-macos.cmake).
+if(APPLE)
+  set(CPACK_STRIP_FILES OFF)
+else()
+  set(CPACK_STRIP_FILES ON)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # Dependencies from the libraries the binary actually links (dpkg-shlibdeps).
@@ -27,6 +33,12 @@ elseif(processor MATCHES "^armv7")
   set(processor armhf)
 endif()
 set(CPACK_SYSTEM_NAME ${system}-${processor})
+# mksrec-1.0.0-macos.tar.gz: one program for both of the Mac's processors.
+if(APPLE AND MKSREC_MACOS_UNIVERSAL)
+  set(CPACK_SYSTEM_NAME macos)
+elseif(APPLE)
+  set(CPACK_SYSTEM_NAME macos-${processor})
+endif()
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
   if(processor STREQUAL "x86_64")
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)

@@ -23,6 +23,11 @@ set(given_link "${CMAKE_EXE_LINKER_FLAGS} ${CMAKE_EXE_LINKER_FLAGS_${build_type}
 # unless the packager's compile or link flags already match FAMILY.
 function(mksrec_harden kind family)
   string(MAKE_C_IDENTIFIER "MKSREC_HAS${ARGN}" supported)
+  # clang takes a flag that does nothing for the target with a mere warning (say stack clash
+  # protection for macOS): that counts as not supported.
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    set(CMAKE_REQUIRED_FLAGS -Werror=unused-command-line-argument)
+  endif()
   if(kind STREQUAL "COMPILE" AND NOT given_compile MATCHES "${family}")
     check_cxx_compiler_flag("${ARGN}" ${supported})
     if(${supported})
@@ -91,6 +96,9 @@ if(NOT given_compile MATCHES "-f(no-)?(pie|PIE)" AND NOT given_link MATCHES "-(n
   endif()
 endif()
 # Relocations read-only after start-up, and all of them resolved at start-up (BIND_NOW), so
-# that no writable pointer to a library function is left for an attack to redirect.
-mksrec_harden(LINK "relro" LINKER:-z,relro)
-mksrec_harden(LINK "-z,?(now|lazy)" LINKER:-z,now)
+# that no writable pointer to a library function is left for an attack to redirect. ELF
+# only: Mach-O has no such flags (Apple's linker refuses -z; Zig's takes and ignores it).
+if(NOT APPLE)
+  mksrec_harden(LINK "relro" LINKER:-z,relro)
+  mksrec_harden(LINK "-z,?(now|lazy)" LINKER:-z,now)
+endif()

@@ -14,25 +14,42 @@
 #
 # Cases that need what only some systems have (FIFOs, /dev/full, /dev/fd, closed
 # descriptors, prlimit, loop devices, sparse files, fault injection) sit under a `needs`
-# line; where that is missing each prints "skipped: NAME (reason)". A Windows program
-# (PROGRAM.exe, under wine) has none of them; its console lines end in CR LF and it names
-# itself by its Windows path, and the cases expect exactly that. The last line reads
-# "N passed, N failed" and ", N skipped" when any were. Exit status: 0 when every case that
-# ran passed, 1 when one failed, 2 when the program cannot be run, 77 (skipped) when no case
-# could run.
+# line; where that is missing, on whatever system, each prints "skipped: NAME (reason)"
+# (macOS, say, has no /dev/full, prlimit or loop devices). A Windows program (PROGRAM.exe,
+# under wine) has none of them; its console lines end in CR LF and it names itself by its
+# Windows path, and the cases expect exactly that. The last line reads "N passed, N failed"
+# and ", N skipped" when any were. Exit status: 0 when every case that ran passed, 1 when
+# one failed, 2 when the program or this bash cannot run it, 77 (skipped) when no case could
+# run. Needs bash 4.4 or later (associative arrays, empty arrays under set -u): macOS's own
+# bash is 3.2, Homebrew's is new enough.
 set -u
+if ((BASH_VERSINFO[0] * 100 + BASH_VERSINFO[1] < 404)); then
+    echo "cannot run: this is bash $BASH_VERSION; the suite needs bash 4.4 or later"
+    exit 2
+fi
 if [ ! -f "${1:-}" ] || [ ! -x "$1" ]; then
     echo "cannot run: '${1:-}' is not an executable file"
     exit 2
 fi
-program=$(realpath "$1")
+# Absolute paths, as every case runs in a directory of its own (no realpath: macOS before 13
+# lacks it).
+program=$(cd "$(dirname "$1")" && pwd -P)/$(basename "$1")
 shift
 emulator=("$@")
-# A run that hangs fails its case instead of the whole script. Shell-quoted, as the cases'
-# commands name it $M and are evaluated: a path with spaces stays one word.
-printf -v M '%q ' timeout 20 "${emulator[@]}" "$program"
+# A run that hangs fails its case instead of the whole script, where there is a timeout
+# command (coreutils'; Homebrew's is gtimeout). Shell-quoted, as the cases' commands name it $M
+# and are evaluated: a path with spaces stays one word.
+bound=()
+if command -v timeout >/dev/null; then
+    bound=(timeout 20)
+elif command -v gtimeout >/dev/null; then
+    bound=(gtimeout 20)
+else
+    echo "note: no timeout command: a case that hangs will hang the suite"
+fi
+printf -v M '%q ' "${bound[@]}" "${emulator[@]}" "$program"
 # shellcheck disable=SC2034 # read by the sample's case, whose command check evaluates
-examples=$(realpath "$(dirname "$0")/../examples")
+examples=$(cd "$(dirname "$0")/../examples" && pwd -P)
 windows=""
 [[ $program != *.exe ]] || windows=1
 if [ -n "$windows" ]; then
@@ -48,14 +65,17 @@ feeders=() devices=()
 
 # What this system lacks, by requirement, with the reason shown when its cases are skipped.
 declare -A missing=()
-[ -c /dev/full ] && [ -c /dev/null ] && [ -e /dev/fd/0 ] && [ -e /dev/stdin ] ||
-    missing[posix]="no /dev/full, /dev/null, /dev/fd or /dev/stdin"
+[ -c /dev/null ] && [ -e /dev/fd/0 ] && [ -e /dev/stdin ] ||
+    missing[posix]="no /dev/null, /dev/fd or /dev/stdin"
+[ -c /dev/full ] || missing[full]="no /dev/full, the device whose every write finds the disk full"
 mkfifo "$root/probe" 2>/dev/null && rm "$root/probe" || missing[fifo]="no FIFOs"
-command -v prlimit >/dev/null || missing[prlimit]="no prlimit"
+command -v prlimit >/dev/null || missing[prlimit]="no prlimit, which sets a file size limit"
 truncate -s 4294967312 "$root/probe" 2>/dev/null && [ "$(du -k "$root/probe" | cut -f1)" -lt 1024 ] ||
     missing[sparse]="no sparse files of 4 GiB"
 rm -f "$root/probe"
-if [ "$(id -u)" != 0 ]; then
+if ! command -v losetup >/dev/null; then
+    missing[loop]="no losetup, which makes loop devices"
+elif [ "$(id -u)" != 0 ]; then
     missing[loop]="loop devices need root"
 elif ! truncate -s 4096 "$root/probe" || ! probe=$(losetup -f --show "$root/probe" 2>/dev/null); then
     missing[loop]="losetup cannot attach a loop device here"
@@ -77,7 +97,7 @@ fi
 [ "$(id -u)" != 0 ] || missing[unprivileged]="root may write a read-only file"
 
 if [ -n "$windows" ]; then
-    for requirement in posix fifo prlimit loop fault; do
+    for requirement in posix full fifo prlimit loop fault; do
         missing[$requirement]="no meaning on Windows"
     done
     requirement=""
@@ -127,7 +147,7 @@ check() {
     failed=$((failed + 1))
     echo "FAIL: $name (${differ[*]} differ)"
     for part in "${differ[@]}"; do
-        diff -u --label "expected $part" --label "actual $part" <(cat -A "expected.$part") <(cat -A "actual.$part")
+        diff -u --label "expected $part" --label "actual $part" <(cat -vet "expected.$part") <(cat -vet "actual.$part")
     done
 }
 
@@ -290,11 +310,6 @@ check "names beyond the BMP" 0 "$(bytes 0 40)" 'cp in 😀.bin && $M 16 8000 �
 check "hard link beyond the BMP" 255 "$(bytes 0 4)" 'ln in 😀 && $M 16 0 in 😀' "$settings_16_at_0" "$(same_file 😀)" 'old\n'
 
 needs posix
-check "disk full" 255 "$(bytes 0 40)" '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
-check "disk full, terminator only" 255 '' '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
-check "disk full, stops early" 255 '' 'from_endless_zeros $M 16 0 /dev/stdin /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
-check "disk full after a bad record" 255 "$(bytes 0 20)" '$M 17 0 in /dev/full' "$(count_setting 17)$(address_setting 000000)" "$too_many$disk_full$problem" 'old\n'
-check "disk full after an address overflow" 255 "$(bytes 0 40)" '$M 16 fffff0 in /dev/full' "$(count_setting 16)$(address_setting fffff0)" "ERROR:  Address exceeded six byte maximum.\n$disk_full$problem" 'old\n'
 check "stdin redirected" 0 "$(bytes 0 40)" '$M 16 8000 /dev/stdin out <in' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "pipe as input" 0 "$(bytes 0 40)" 'cat in | $M 16 8000 /dev/stdin out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "pipe as output" 0 "$(bytes 0 40)" 'through_pipe $M 16 8000 in /dev/fd/3' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
@@ -302,7 +317,6 @@ check "null device twice" 0 "$(bytes 0 40)" '$M 16 8000 /dev/null /dev/null' "$s
 check "input by descriptor is the output" 255 "$(bytes 0 4)" '$M 16 0 /dev/fd/3 in 3<in' "$settings_16_at_0" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
 check "output by descriptor is the input" 255 "$(bytes 0 4)" '$M 16 0 in /dev/fd/3 3<in' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
 check "stdin closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "stdout on a full disk" 0 "$(bytes 0 40)" '$M 16 8000 in out >/dev/full' '' '' "$forty_bytes_at_8000$terminator"
 check "stdout's reader gone" 0 "$(bytes 0 40)" 'reader_gone $M 16 8000 in out' '' '' "$forty_bytes_at_8000$terminator"
 check "output's reader gone" 255 "$(bytes 0 40)" 'reader_gone $M 16 8000 in /dev/stdout' '' "ERROR:  Can't write file '/dev/stdout': Broken pipe.\n$problem" 'old\n'
 check "stdout closed" 0 "$(bytes 0 40)" '$M 16 8000 in out >&-' '' '' "$forty_bytes_at_8000$terminator"
@@ -319,6 +333,14 @@ check "bad record, stdin and stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out 
 check "bad record, stdout and stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out >&- 2>&-' '' '' 'S2'
 check "bad record, all three closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&- >&- 2>&-' '' '' 'S2'
 check "usage, all three closed" 255 '' '$M <&- >&- 2>&-' '' '' 'old\n'
+
+needs full
+check "disk full" 255 "$(bytes 0 40)" '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
+check "disk full, terminator only" 255 '' '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
+check "disk full, stops early" 255 '' 'from_endless_zeros $M 16 0 /dev/stdin /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
+check "disk full after a bad record" 255 "$(bytes 0 20)" '$M 17 0 in /dev/full' "$(count_setting 17)$(address_setting 000000)" "$too_many$disk_full$problem" 'old\n'
+check "disk full after an address overflow" 255 "$(bytes 0 40)" '$M 16 fffff0 in /dev/full' "$(count_setting 16)$(address_setting fffff0)" "ERROR:  Address exceeded six byte maximum.\n$disk_full$problem" 'old\n'
+check "stdout on a full disk" 0 "$(bytes 0 40)" '$M 16 8000 in out >/dev/full' '' '' "$forty_bytes_at_8000$terminator"
 
 needs fifo
 check "fifo as input" 0 "$(bytes 0 40)" 'feed f && $M 16 8000 f out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"

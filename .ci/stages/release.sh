@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: MIT
 # A release of every platform from the commit, into dist/: the source, a static Linux program
 # and a .deb for x86-64 and those of the foreign platforms that .ci/platforms names, the
-# Windows zip, SHA256SUMS. Made twice from a git archive of HEAD (nothing untracked can leak
-# in), in two directories under two umasks, and compared byte for byte; then each file proven
-# where it lands, and every program in it through the whole end-to-end suite.
+# Windows zip, the macOS tarball (.ci/macos.sh), SHA256SUMS. Made twice from a git archive of
+# HEAD (nothing untracked can leak in), in two directories under two umasks, and compared
+# byte for byte; then each file proven where it lands (the macOS program checked, not run),
+# and every program in it that runs here through the whole end-to-end suite.
 # shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need git cmake make g++ g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 \
@@ -20,6 +21,9 @@ for name in $(platform_names); do
     [ -z "$deb" ] || dpkg --add-architecture "$debian"
     [ -z "$deb" ] || need "libc6:$debian" "libstdc++6:$debian" "libgcc-s1:$debian"
 done
+# shellcheck source=../macos.sh
+source .ci/macos.sh
+zig_install
 
 version=$(project_version)
 
@@ -52,6 +56,7 @@ release() {
     done
     cp "$(package "$source" "$source/windows" ZIP \
         -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchains/mingw-w64-x86_64.cmake")" "$out/"
+    cp "$(macos_package "$source")" "$out/"
     (cd "$out" && sha256sum -- * >SHA256SUMS)
 }
 
@@ -67,7 +72,8 @@ cat dist/SHA256SUMS
 (cd dist && sha256sum -c SHA256SUMS)
 
 expected="mksrec-$version.tar.gz mksrec-$version-linux-x86_64.tar.gz"
-expected+=" mksrec-$version-windows-x86_64.zip mksrec_${version}_amd64.deb SHA256SUMS"
+expected+=" mksrec-$version-windows-x86_64.zip mksrec-$version-macos.tar.gz"
+expected+=" mksrec_${version}_amd64.deb SHA256SUMS"
 tarballs=()
 for name in "${released[@]}"; do
     platform "$name"
@@ -127,6 +133,9 @@ for name in "${released[@]}"; do
     sample_converts "$tarball, ${emulator[0]} without a sysroot" "${emulator[0]}" "$program"
     e2e "mksrec-$version-linux-$tarball.tar.gz, ${emulator[0]}" "$program" "${emulator[0]}"
 done
+
+echo "-- the macOS program: built and checked here, not run (no Mac)"
+macos_check "dist/mksrec-$version-macos.tar.gz"
 
 echo "-- the .debs"
 dpkg -x "dist/mksrec_${version}_amd64.deb" "$scratch/deb-amd64"
