@@ -22,7 +22,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # Dependencies from the libraries the binary actually links (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Packages are named after the system and processor they run on, whatever built them:
-# mksrec-1.0.0-linux-x86_64.tar.gz, mksrec-1.0.0-windows-x86_64.zip. Debian names its
+# mksrec-1.1.0-linux-x86_64.tar.gz, mksrec-1.1.0-windows-x86_64.zip. Debian names its
 # architectures in its own words, and a cross build packages for its target, where dpkg would
 # name the build machine's.
 string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
@@ -33,7 +33,7 @@ elseif(processor MATCHES "^armv7")
   set(processor armhf)
 endif()
 set(CPACK_SYSTEM_NAME ${system}-${processor})
-# mksrec-1.0.0-macos.tar.gz: one program for both of the Mac's processors.
+# mksrec-1.1.0-macos.tar.gz: one program for both of the Mac's processors.
 if(APPLE AND MKSREC_MACOS_UNIVERSAL)
   set(CPACK_SYSTEM_NAME macos)
 elseif(APPLE)
