@@ -25,7 +25,7 @@ int SRecord::computeChecksum() {
 }
 
 int SRecord::write(std::FILE* out) {
-    Line line;
+    Line line{}; // mingw-w64 g++ 12 cannot see that format() fills what is written
     const Formatted formatted = format(line);
     std::fwrite(line.data(), 1, formatted.length, out);
     switch (formatted.refusal) {
