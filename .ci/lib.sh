@@ -31,20 +31,37 @@ need() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# readme_block NAME: the code block that the README marks with "<!-- ci: NAME -->" on the
-# line before its opening fence, verbatim (an indented one, inside a list item, loses its
-# indentation), so that CI runs exactly what a reader is told to run, and a block added to
-# the README changes nothing that CI picks. A name that marks no block, or two, fails.
+# The documents whose code blocks a user may copy: each block is marked on the line right
+# above its opening fence, "<!-- ci: NAME -->" when a stage runs it (readme_block NAME),
+# "<!-- not run: REASON -->" when none does, or it is a ```text block, shown and never run.
+docs=(README.md docs/*.md)
+
+# readme_block NAME: the code block of the README or docs/ marked "<!-- ci: NAME -->",
+# verbatim (an indented one, inside a list item, loses its indentation), so that CI runs
+# exactly what a reader is told to run, and a block added to the documents changes nothing
+# that CI picks. A name that marks no block, or two, fails.
 readme_block() {
-    local mark="<!-- ci: $1 -->" marks
-    marks=$(grep -c -- "^ *$mark\$" README.md) || true
-    [ "$marks" = 1 ] || { echo "the README marks $marks blocks '$1', not one" >&2; exit 1; }
+    local mark="<!-- ci: $1 -->" marks file
+    marks=$(cat "${docs[@]}" | grep -c -- "^ *$mark\$") || true
+    [ "$marks" = 1 ] || { echo "the documents mark $marks blocks '$1', not one" >&2; exit 1; }
+    file=$(grep -l -- "^ *$mark\$" "${docs[@]}")
     awk -v mark="$mark" '
         !armed { line = $0; sub(/^ */, "", line); armed = line == mark; next }
         !open { if ($0 !~ /^ *```/) exit 1; open = 1; indent = index($0, "`") - 1; next }
         /^ *```$/ { exit }
-        { print substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }' README.md ||
-        { echo "the README's mark '$1' is not right above a code block" >&2; exit 1; }
+        { print substr($0, 1, indent) ~ /^ *$/ ? substr($0, indent + 1) : $0 }' "$file" ||
+        { echo "$file: the mark '$1' is not right above a code block" >&2; exit 1; }
+}
+
+# has_block NAME: whether the documents mark a block NAME.
+has_block() { cat "${docs[@]}" | grep -q -- "^ *<!-- ci: $1 -->\$"; }
+
+# run_block NAME: the documents' block NAME, shown and run here as it stands.
+run_block() {
+    local command
+    command=$(readme_block "$1") || exit 1
+    echo "-- $1: $command"
+    bash -euo pipefail -c "$command"
 }
 
 # suite DIR JOBS CMAKE_OPTION...: builds into DIR with the project's warnings as errors
@@ -158,7 +175,7 @@ windows_dlls() {
     done
 }
 
-# step NAME [DIR]: the README's command marked NAME, shown and run inside, in DIR (/src
+# step NAME [DIR]: the documents' command marked NAME, shown and run inside, in DIR (/src
 # unless given). An install command gets -y and no recommended packages, so that only what
 # it names is installed.
 step() {

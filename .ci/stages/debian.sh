@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
-# The Debian source package as a distribution builds it: the README's route in a minimal
-# Debian 12 root (only build-essential, devscripts, debhelper and the Build-Depends added),
+# The Debian source package as a distribution builds it: install.md's route in a minimal
+# Debian 12 root (only build-essential, devscripts, debhelper, git and the Build-Depends added),
 # built twice, in two directories under two umasks at two times, with identical packages;
 # lintian --pedantic on source and binary; the autopkgtest against the installed package.
 # Then the CPack route, twice over in the same way.
@@ -12,24 +12,20 @@ version=$(dpkg-parsechangelog -S Version)
 upstream=${version%-*}
 arch=$(dpkg --print-architecture)
 
-# The upstream tarball by the README's command, in a clone: exactly the commit.
-git clone -q . "$scratch/clone"
-(cd "$scratch/clone" && bash -euo pipefail -c "$(readme_block debian-orig)")
-orig=$scratch/mksrec_$upstream.orig.tar.gz
-
 fresh_root
 step debian-packages /
-# The second build also runs the whole suite from a path with spaces.
+# install.md's commands, verbatim, in a fresh clone of the commit (as a user's clone is, with
+# its git history); the second build also runs the whole suite from a path with spaces.
 builds=(/build/one "/build/two, later")
 umasks=(022 002)
 for i in 0 1; do
     dir=${builds[$i]}
     mkdir -p "$root$dir"
-    cp "$orig" "$root$dir/"
-    tar -xzf "$orig" -C "$root$dir"
-    echo "-- dpkg-buildpackage in $dir, umask ${umasks[$i]}"
+    git clone -q . "$root$dir/mksrec"
+    echo "-- dpkg-buildpackage in a clone in $dir, umask ${umasks[$i]}"
     (umask "${umasks[$i]}"
-     step debian-build "$dir/mksrec-$upstream" >"$scratch/build-$i.log" 2>&1) ||
+     step debian-orig "$dir/mksrec"
+     step debian-build "$dir/mksrec" >"$scratch/build-$i.log" 2>&1) ||
         { tail -n 60 "$scratch/build-$i.log"; exit 1; }
     grep -E '^[0-9]+% tests passed' "$scratch/build-$i.log"
 done
@@ -47,7 +43,7 @@ dpkg -x "$one/mksrec_${version}_$arch.deb" "$scratch/unpacked"
 hardening_check "$scratch/unpacked/usr/bin/mksrec"
 
 inside / "apt-get install -y -qq --no-install-recommends autopkgtest >/dev/null"
-inside "${builds[0]}" "autopkgtest mksrec_${version}_$arch.deb mksrec-$upstream/ -- null"
+inside "${builds[0]}" "autopkgtest mksrec_${version}_$arch.deb mksrec/ -- null"
 
 echo "-- the CPack route, twice"
 clones=("$scratch/cpack-one" "$scratch/cpack two, later")

@@ -32,6 +32,6 @@ version=$(project_version)
 man -l "$scratch/root/usr/share/man/man1/mksrec.1.gz" | grep "mksrec $version" >/dev/null
 
 tar -tzf build/mksrec-*.tar.gz | sort | tee "$scratch/listed"
-for file in bin/mksrec share/man/man1/mksrec.1 LICENSE README.md; do
+for file in bin/mksrec share/man/man1/mksrec.1 LICENSE README.md docs/install.md; do
     grep -qx "mksrec-$version-linux-[^/]*/$file" "$scratch/listed" || { echo "tarball lacks $file"; exit 1; }
 done

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# The README's build recipes, run as a user would copy them: the CMake package with the
+# The build recipes of the README and docs/cmake.md, run as a user would copy them: the CMake package with the
 # Cortex-M firmware of examples/firmware (built by arm-none-eabi-gcc, with Makefiles and with
 # Ninja), the Make rule (a failed run must leave nothing behind that the next make takes as
 # up to date), and the upper-case translation for loaders.
@@ -81,7 +81,7 @@ for generator in "Unix Makefiles" Ninja; do
     cp -r examples/firmware "$forms"
     head -c 100 /dev/urandom >"$forms/raw.bin"
     cat >>"$forms/CMakeLists.txt" <<'END'
-mksrec_add_srecord(firmware ADDRESS 0x8000 BYTES_PER_RECORD 8 OUTPUT images/boot.srec)
+mksrec_add_srecord(firmware ADDRESS 0x8000 BYTES_PER_RECORD 8 OUTPUT images/boot.srec TARGET boot)
 mksrec_add_srecord(raw INPUT raw.bin ADDRESS 1000)
 add_custom_command(OUTPUT made.bin COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/raw.bin made.bin)
 add_custom_target(make_image DEPENDS made.bin)
@@ -89,7 +89,8 @@ mksrec_add_srecord(made INPUT ${CMAKE_CURRENT_BINARY_DIR}/made.bin ADDRESS 2000 
 END
     cmake -S "$forms" -B "$forms/build" -G "$generator" -Dmksrec_DIR="$package" \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/examples/firmware/cmake/toolchains/arm-none-eabi.cmake" >/dev/null
-    cmake --build "$forms/build" >"$scratch/forms"
+    # Each conversion by the target name the docs give it.
+    cmake --build "$forms/build" --target firmware_srec boot raw made >"$scratch/forms"
     if grep Setting "$scratch/forms"; then echo "mksrec's settings in the build log"; exit 1; fi
     for srec in "images/boot.srec:8000:$scratch/image.bin" "raw.srec:1000:$forms/raw.bin" \
         "out/made.srec:2000:$forms/build/made.bin"; do
@@ -127,20 +128,18 @@ END
     done
 done
 
-echo "-- Vendored: the README's FetchContent lines, taking this checkout by path at HEAD"
-# vendored NAME BUILD CMAKE_ARGS...: the README's block NAME, with this checkout's path and
-# commit for the example's address and tag, configured and built into BUILD from the
-# project in BUILD/.., whose S-record file must read back to its target's raw image;
-# mksrec must have left no tests, CPack configuration, build type or install rule there.
-commit=$(git rev-parse HEAD)
-# The README names a commit of this repository, so that its lines work when copied.
-readme_commit=$(readme_block cmake-fetchcontent | sed -n 's/.* GIT_TAG \([0-9a-f]\{40\}\).*/\1/p')
-git cat-file -e "$readme_commit^{commit}" || { echo "the README's GIT_TAG '$readme_commit' is no commit here"; exit 1; }
+echo "-- Vendored: the FetchContent lines of docs/cmake.md, with this commit's source tarball"
+# vendored NAME BUILD CMAKE_ARGS...: the block NAME as it stands in the consumer project in
+# BUILD/.., with this commit as the release's source tarball where the block keeps it,
+# configured and built into BUILD, whose S-record file must read back to its target's raw
+# image; mksrec must have left no tests, CPack configuration, build type or install rule.
+version=$(project_version)
 vendored() {
     local block=$1 build=$2 objcopy elf
     shift 2
-    readme_block "$block" | sed "s|https://git.example.com/tools/mksrec.git|$PWD|; s|GIT_TAG $readme_commit|GIT_TAG $commit|" \
-        >"$build.fetch"
+    readme_block "$block" >"$build.fetch"
+    mkdir -p "$build/../third_party"
+    git archive --prefix="mksrec-$version/" -o "$build/../third_party/mksrec-$version.tar.gz" HEAD
     # The consumer's own CMakeLists.txt: the block in place of find_package(), and CTest on.
     sed -e "/^find_package(mksrec/{r $build.fetch" -e 'd}' "$build/../CMakeLists.in" >"$build/../CMakeLists.txt"
     echo 'enable_testing()' >>"$build/../CMakeLists.txt"
@@ -201,13 +200,16 @@ echo "-- mksrec_add_srecord()'s arguments, refused when configuring"
 for case in "mksrec_add_srecord(image INPUT image.bin):ADDRESS, the load address of the image's first byte, is required with INPUT" \
     "mksrec_add_srecord(firmware ADDRESS 80zz):ADDRESS '80zz' is not a hexadecimal number" \
     "mksrec_add_srecord(firmware ADDRESS 8000 BYTES_PER_RECORD 1x):BYTES_PER_RECORD '1x' is not a number" \
+    "mksrec_add_srecord(firmware ADDRESS 8000 BYTES_PER_RECORD 0):BYTES_PER_RECORD 0 is out of range: an S-record line carries 1 to 16 data bytes" \
+    "mksrec_add_srecord(firmware ADDRESS 8000 BYTES_PER_RECORD 17):BYTES_PER_RECORD 17 is out of range: an S-record line carries 1 to 16 data bytes" \
+    "set(CMAKE_OBJCOPY objcopy) mksrec_add_srecord(firmware ADDRESS 8000) mksrec_add_srecord(firmware ADDRESS 9000 OUTPUT b.srec):there is a target 'firmware_srec' already; name this conversion with TARGET <name>" \
     "mksrec_add_srecord(firmware ADDRESS 08000000):ADDRESS 0x8000000 is out of reach: S2 addresses run from 0 to FFFFFF (16 MiB)" \
     "mksrec_add_srecord(nothing ADDRESS 8000):there is no target 'nothing'"; do
     call=${case%%:*} expected=${case#*:}
     project=$scratch/refused-$RANDOM
     mkdir "$project"
     printf '%s\n' 'cmake_minimum_required(VERSION 3.19)' 'project(refused LANGUAGES NONE)' \
-        'find_package(mksrec 1.0 REQUIRED)' 'add_executable(firmware IMPORTED)' "$call" \
+        'find_package(mksrec 1.0 REQUIRED)' 'add_executable(firmware IMPORTED)' "${call//) /$')\n'}" \
         >"$project/CMakeLists.txt"
     if cmake -S "$project" -B "$project/build" -Dmksrec_DIR="$package" >"$scratch/refused" 2>&1; then
         echo "$call was accepted"

@@ -187,7 +187,8 @@ step download-unpack /tmp/release
 inside /tmp/release 'test "$(command -v mksrec)" = /usr/local/bin/mksrec &&
     test -f /usr/local/share/man/man1/mksrec.1 && mksrec 16 8000 sample.bin static.srec >/dev/null'
 cmp "$root/tmp/release/static.srec" examples/sample.srec
-inside /tmp/release "dpkg -i mksrec_${version}_amd64.deb >/dev/null && /usr/bin/mksrec 16 8000 sample.bin deb.srec >/dev/null"
+step download-deb /tmp/release >/dev/null
+inside /tmp/release "/usr/bin/mksrec 16 8000 sample.bin deb.srec >/dev/null"
 cmp "$root/tmp/release/deb.srec" examples/sample.srec
 echo "Debian 12 root: the static program as the README installs it, and the amd64 .deb, convert the sample, byte for byte"
 

@@ -7,6 +7,11 @@ need g++-mingw-w64-x86-64-posix wine64 groff-base unzip
 
 start_wine
 
+# docs/building.md's commands as a user runs them, with a prefix of their own, stopped and
+# removed afterwards; then the suite with warnings as errors.
+need googletest
+on_exit 'WINEPREFIX=/tmp/mksrec-wine "$wine/wineserver" -k || true; rm -rf /tmp/mksrec-wine'
+run_block build-windows
 # One test at a time: two wine processes at once have failed now and then.
 suite build-windows 1 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake
 sample_converts "build-windows/mksrec.exe, wine" "$wine/wine64" build-windows/mksrec.exe

@@ -1,18 +1,19 @@
 # SPDX-License-Identifier: MIT
 # mksrec_add_srecord(<target> [ADDRESS <hex>] [BYTES_PER_RECORD <n>] [OUTPUT <file>]
-#                    [SECTIONS <name>...])
+#                    [SECTIONS <name>...] [TARGET <name>])
 #   Makes the S-record file of an executable target part of the build: the raw image of its
 #   loadable sections (only the named ones, if given) by the toolchain's objcopy, converted
 #   with the first byte at ADDRESS; without ADDRESS, at the load address of that first
 #   byte, read from the ELF file at build time by the toolchain's objdump. OUTPUT is
-#   <target>.srec unless told otherwise.
+#   <target>.srec unless told otherwise; the conversion is the target <target>_srec, or
+#   TARGET's name (a second conversion of the same executable needs one).
 # mksrec_add_srecord(<name> INPUT <file> ADDRESS <hex> [BYTES_PER_RECORD <n>]
 #                    [OUTPUT <file>] [DEPENDS <file or target>...])
 #   Makes the target <name>, which converts a raw image the build already has (a file in the
 #   source tree, relative to the current source directory, or one the build generates: name
 #   what makes it in DEPENDS). OUTPUT is <name>.srec unless told otherwise.
-# Either way: 16 bytes a record unless told otherwise (a count mksrec cannot write it refuses
-# when it converts, with its own message); OUTPUT relative to the current binary
+# Either way: 16 bytes a record unless told otherwise, 1 to 16 (a count mksrec cannot
+# write is refused when configuring, not left to fail every build); OUTPUT relative to the current binary
 # directory, its folder made; an ADDRESS above FFFFFF refused when configuring, since S2
 # records reach no higher. The conversion prints nothing when it works and everything the
 # program said when it fails, and writes a temporary file renamed only on success, so that
@@ -21,7 +22,7 @@
 include("${CMAKE_CURRENT_LIST_DIR}/mksrecConvert.cmake")
 
 function(mksrec_add_srecord name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "ADDRESS;BYTES_PER_RECORD;OUTPUT;INPUT"
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "ADDRESS;BYTES_PER_RECORD;OUTPUT;INPUT;TARGET"
                         "SECTIONS;DEPENDS")
   set(where "mksrec_add_srecord(${name})")
   if(arg_UNPARSED_ARGUMENTS)
@@ -35,13 +36,16 @@ function(mksrec_add_srecord name)
     set(arg_BYTES_PER_RECORD 16)
   elseif(NOT arg_BYTES_PER_RECORD MATCHES "^[0-9]+$")
     message(FATAL_ERROR "${where}: BYTES_PER_RECORD '${arg_BYTES_PER_RECORD}' is not a number")
+  elseif(arg_BYTES_PER_RECORD LESS 1 OR arg_BYTES_PER_RECORD GREATER 16)
+    message(FATAL_ERROR "${where}: BYTES_PER_RECORD ${arg_BYTES_PER_RECORD} is out of range: "
+                        "an S-record line carries 1 to 16 data bytes")
   endif()
   if(DEFINED arg_INPUT)
     if(TARGET ${name})
       message(FATAL_ERROR "${where}: there is a target '${name}' already")
     endif()
-    if(arg_SECTIONS)
-      message(FATAL_ERROR "${where}: SECTIONS is for an executable target, not an INPUT file")
+    if(arg_SECTIONS OR DEFINED arg_TARGET)
+      message(FATAL_ERROR "${where}: SECTIONS and TARGET are for an executable target; with INPUT the target is '${name}'")
     endif()
     if(NOT DEFINED arg_ADDRESS)
       message(FATAL_ERROR "${where}: ADDRESS, the load address of the image's first byte, is required with INPUT")
@@ -59,6 +63,13 @@ function(mksrec_add_srecord name)
     endif()
     if(NOT CMAKE_OBJCOPY)
       message(FATAL_ERROR "${where}: this toolchain has no objcopy (CMAKE_OBJCOPY)")
+    endif()
+    set(target ${name}_srec)
+    if(DEFINED arg_TARGET)
+      set(target ${arg_TARGET})
+    endif()
+    if(TARGET ${target})
+      message(FATAL_ERROR "${where}: there is a target '${target}' already; name this conversion with TARGET <name>")
     endif()
     if(NOT DEFINED arg_ADDRESS AND NOT CMAKE_OBJDUMP)
       message(FATAL_ERROR "${where}: without ADDRESS the load address is read by objdump, and this toolchain has none (CMAKE_OBJDUMP)")
@@ -108,6 +119,5 @@ function(mksrec_add_srecord name)
     BYPRODUCTS "${image}"
     COMMENT "Converting ${name} into ${arg_OUTPUT}"
     VERBATIM)
-  string(MAKE_C_IDENTIFIER "${name}_${arg_OUTPUT}" target)
   add_custom_target(${target} ALL DEPENDS "${output}")
 endfunction()
