@@ -23,6 +23,13 @@ endif()
 # (left out, Zig writes the newest it knows). CMAKE_OSX_DEPLOYMENT_TARGET stays empty, so that
 # no second, different minimum reaches the compiler.
 set(CMAKE_CXX_COMPILER ${MKSREC_ZIG} c++ -target ${target})
+# Zig archives the static library too, with its own ar and ranlib: its Mach-O linker reads
+# only an archive whose symbol table is in the Darwin form, which GNU ar does not write (the
+# link stops with "incomplete symbol table" and "MalformedArchive"). Without these rules
+# CMake takes whichever ar it finds first on the build machine.
+set(CMAKE_CXX_ARCHIVE_CREATE "${MKSREC_ZIG} ar qc <TARGET> <LINK_FLAGS> <OBJECTS>")
+set(CMAKE_CXX_ARCHIVE_APPEND "${MKSREC_ZIG} ar q <TARGET> <LINK_FLAGS> <OBJECTS>")
+set(CMAKE_CXX_ARCHIVE_FINISH "${MKSREC_ZIG} ranlib <TARGET>")
 # No debug map in an optimised program: Zig's linker would name in it each object file by its
 # absolute path, its cache's and the build folder's, in the program's bytes. The link leaves
 # it out (-S), since stripping afterwards would void the arm64 signature, which the linker
