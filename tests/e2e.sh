@@ -16,12 +16,12 @@
 # descriptors, prlimit, loop devices, sparse files, fault injection) sit under a `needs`
 # line; where that is missing, on whatever system, each prints "skipped: NAME (reason)"
 # (macOS, say, has no /dev/full, prlimit or loop devices). A Windows program (PROGRAM.exe,
-# under wine) has none of them; its console lines end in CR LF and it names itself by its
-# Windows path, and the cases expect exactly that. The last line reads "N passed, N failed"
-# and ", N skipped" when any were. Exit status: 0 when every case that ran passed, 1 when
-# one failed, 2 when the program or this bash cannot run it, 77 (skipped) when no case could
-# run. Needs bash 4.4 or later (associative arrays, empty arrays under set -u): macOS's own
-# bash is 3.2, Homebrew's is new enough.
+# under wine or in Git Bash on Windows) has none of them; its console lines end in CR LF and
+# it names itself by its Windows path, and the cases expect exactly that. The last line
+# reads "N passed, N failed" and ", N skipped" when any were. Exit status: 0 when every case
+# that ran passed, 1 when one failed, 2 when the program or this bash cannot run it, 77
+# (skipped) when no case could run. Needs bash 4.4 or later (associative arrays, empty
+# arrays under set -u): macOS's own bash is 3.2, Homebrew's is new enough.
 set -u
 if ((BASH_VERSINFO[0] * 100 + BASH_VERSINFO[1] < 404)); then
     echo "cannot run: this is bash $BASH_VERSION; the suite needs bash 4.4 or later"
@@ -197,9 +197,13 @@ size_limited() {
     [ "$(wc -c <out)" = "$limit" ] && head -c "$limit" full | cmp -s - out || echo "out is not the beginning of the full conversion"
     return $status
 }
-# windows_path FILE: FILE's absolute path as a Windows program names it under wine, which
-# maps the drive Z: to the Unix root.
-windows_path() { local path && path=$(realpath -m "$1") && printf 'Z:%s' "${path//\//\\}"; }
+# windows_path FILE: FILE's absolute path as a Windows program names it: on Windows, in Git
+# Bash, as its cygpath converts it; under wine, which maps the drive Z: to the Unix root, so.
+if command -v cygpath >/dev/null; then
+    windows_path() { cygpath -aw "$1"; }
+else
+    windows_path() { local path && path=$(realpath -m "$1") && printf 'Z:%s' "${path//\//\\}"; }
+fi
 # escaped TEXT: TEXT as a printf %b string.
 escaped() { printf '%s' "${1//\\/\\\\}"; }
 # copies N FILE: FILE made of N copies of "in".
@@ -224,7 +228,7 @@ bytes_0_to_15_at_0='S214000000000102030405060708090a0b0c0d0e0f73\r\n'
 forty_bytes_at_8000='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\nS20c008020202122232425262737\r\n'
 thirty_two_bytes_at_8000='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\n'
 shown_program=$program
-[ -z "$windows" ] || shown_program="Z:${program//\//\\\\}" # a printf %b string: \\ for each \
+[ -z "$windows" ] || shown_program=$(escaped "$(windows_path "$program")")
 usage="Incorrect number of arguments.\nusage:  $shown_program <#bytes/record> <start addr in hex> <infile> <outfile>\nInput file is raw binary data.  Output file will be S-record format.\n"
 problem='ERROR:  Problem writing exo file.\n'
 too_many="ERROR:  Can't have 17 bytes per record.\n"

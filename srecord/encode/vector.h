@@ -13,6 +13,9 @@
 
 #include <cstdint>
 #include <cstring>
+#if defined(_MSC_VER)
+#include <stdlib.h> // _byteswap_ulong
+#endif
 
 namespace mksrec::encoding::vector {
 
