@@ -19,6 +19,12 @@ else()
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+# The project's home, the repository it is published in, as the release workflow names it:
+# the .deb's Homepage. Unset in a build of one's own, which then names none.
+set(MKSREC_HOME "" CACHE STRING "The address of the repository mksrec is published in")
+if(MKSREC_HOME)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MKSREC_HOME}")
+endif()
 # Dependencies from the libraries the binary actually links (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Packages are named after the system and processor they run on, whatever built them:

@@ -4,7 +4,9 @@
 # Windows zip, the macOS tarball (.ci/macos.sh), SHA256SUMS. Made twice from a git archive of
 # HEAD (nothing untracked can leak in), in two directories under two umasks, and compared
 # byte for byte; then each file proven where it lands (the macOS program checked, not run),
-# and every program in it that runs here through the whole end-to-end suite.
+# the setup action's script run against the downloads, and every program in it that runs
+# here through the whole end-to-end suite. MKSREC_HOME, the repository's address, which the
+# release workflow sets, goes into what must name it (the .deb's Homepage).
 # shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need git cmake make g++ g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 \
@@ -24,6 +26,8 @@ done
 # shellcheck source=../macos.sh
 source .ci/macos.sh
 zig_install
+# shellcheck source=../setup_check.sh
+source .ci/setup_check.sh
 
 version=$(project_version)
 
@@ -32,7 +36,7 @@ version=$(project_version)
 package() {
     local source=$1 build=$2 generator=$3
     shift 3
-    cmake -S "$source" -B "$build" -DBUILD_TESTING=OFF "$@" >/dev/null
+    cmake -S "$source" -B "$build" -DBUILD_TESTING=OFF -DMKSREC_HOME="${MKSREC_HOME-}" "$@" >/dev/null
     cmake --build "$build" --parallel >/dev/null
     (cd "$build" && cpack -G "$generator" >/dev/null)
     ls "$build"/mksrec*.{deb,tar.gz,zip} 2>/dev/null
@@ -177,6 +181,16 @@ grep -qx "$version" "$scratch/resource" || { echo "no version $version in mksrec
 start_wine
 sample_converts "mksrec.exe under wine" "$wine/wine64" "$exe"
 e2e "mksrec-$version-windows-x86_64.zip, wine" "$exe" "$wine/wine64"
+
+echo "-- the setup action, as each hosted runner would run it"
+setup_check
+
+echo "-- what the release workflow publishes with the files"
+homepage=$(dpkg-deb -f "dist/mksrec_${version}_amd64.deb" Homepage)
+[ "$homepage" = "${MKSREC_HOME-}" ] ||
+    { echo "the .deb's Homepage is '$homepage', MKSREC_HOME '${MKSREC_HOME-}'"; exit 1; }
+echo "the .deb's Homepage: ${homepage:-none, as MKSREC_HOME is unset (the release workflow sets it)}"
+echo "the release notes: $(bash .ci/release_notes.sh "$version" | wc -l) lines of CHANGELOG.md's $version section"
 
 echo "-- a minimal Debian 12 root: the README's download commands, then the amd64 .deb"
 fresh_root
