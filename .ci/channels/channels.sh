@@ -139,6 +139,15 @@ channel_checks() {
     e2e "the x86_64 wheel in a virtual environment, mksrec" "$venv/bin/mksrec"
     E2E_PROGRAM_NAME=$venv/bin/mksrec e2e "the x86_64 wheel in a virtual environment, python -m mksrec" \
         "$scratch/python-m-mksrec"
+    # install.md's route for a downloaded wheel, in the minimal Debian 12 root that holds
+    # the release (the stage made it for the README's commands).
+    step wheel-packages /tmp/release
+    step wheel-install /tmp/release >/dev/null
+    inside /tmp/release 'venv/bin/mksrec 16 8000 sample.bin wheel.srec >/dev/null &&
+        venv/bin/python -m mksrec 16 8000 sample.bin wheel-m.srec >/dev/null'
+    cmp "$root/tmp/release/wheel.srec" examples/sample.srec
+    cmp "$root/tmp/release/wheel-m.srec" examples/sample.srec
+    echo "Debian 12 root: the x86-64 wheel as install.md installs it; mksrec and python -m mksrec convert the sample, byte for byte"
     cmp "$(installed_for musllinux_1_1_x86_64)/bin/mksrec" "$scratch/static-x86_64/bin/mksrec"
     echo "x86_64: the wheel pip picks for musllinux_1_1_x86_64 holds the same program"
 
