@@ -26,7 +26,7 @@ done
 # a Raspberry Pi OS 32-bit reports as armv7l.
 wheel_arch() { case $1 in armhf) echo armv7l ;; *) echo "$1" ;; esac; }
 
-# wheel_of ARCH: the wheel of dist/ for ARCH (as wheel.py names them), its path.
+# wheel_of ARCH: the wheel of dist/ for ARCH (as make_wheel.py names them), its path.
 wheel_of() {
     local tag
     case $1 in
@@ -41,7 +41,7 @@ wheel_of() {
 # files of the copy of HEAD that release() builds from ($source).
 channel_wheels() {
     local out=$1 work=$scratch/wheels-$RANDOM name arch
-    local wheel=("$py" "$source/.ci/channels/wheel.py" "$out" "$version")
+    local wheel=("$py" "$source/.ci/channels/make_wheel.py" "$out" "$version")
     local files=("$source/LICENSE" "$source/.ci/channels/description.md")
     for name in "${linux_wheels[@]}"; do
         mkdir -p "$work/$name"

@@ -25,8 +25,9 @@ from pathlib import Path
 
 import yaml
 
+from make_wheel import SUMMARY
+
 HERE = Path(__file__).resolve().parent
-SUMMARY = "Converts a raw binary image into a Motorola S-record file"
 
 
 class Release:

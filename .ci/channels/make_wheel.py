@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 """Writes one platform wheel of mksrec around a program the release already made.
 
-Usage: wheel.py OUTDIR VERSION ARCH PROGRAM LICENCE DESCRIPTION
+Usage: make_wheel.py OUTDIR VERSION ARCH PROGRAM LICENCE DESCRIPTION
 
 ARCH is x86_64, aarch64, armv7l or riscv64 (a static Linux program), windows (a Windows
 x86-64 program) or macos (a universal macOS program). The wheel is the way ninja, cmake and
@@ -33,6 +33,9 @@ TAGS = {
     "macos": "macosx_11_0_universal2.macosx_11_0_arm64.macosx_11_0_x86_64",
 }
 
+# One line on what mksrec is: the wheel's summary, and the manifests' description.
+SUMMARY = "Converts a raw binary image into a Motorola S-record file"
+
 # The earliest date a zip entry can carry; every entry has it, as the other downloads carry
 # the commit's time in their own formats.
 DATE = (1980, 1, 1, 0, 0, 0)
@@ -59,10 +62,9 @@ def metadata(version, description):
         "Metadata-Version: 2.1",
         "Name: mksrec",
         f"Version: {version}",
-        "Summary: Converts a raw binary image into a Motorola S-record file (S2 records)",
+        f"Summary: {SUMMARY}",
         "License: MIT",
         "Keywords: s-record,srec,firmware,embedded,motorola",
-        "Classifier: Development Status :: 5 - Production/Stable",
         "Classifier: Environment :: Console",
         "Classifier: Intended Audience :: Developers",
         "Classifier: License :: OSI Approved :: MIT License",
