@@ -10,7 +10,9 @@
 #   EMULATOR WORDS  a command that runs PROGRAM when it was built for another machine
 #                   (CMake's CMAKE_CROSSCOMPILING_EMULATOR), e.g. qemu-aarch64 -L /usr/aarch64-linux-gnu.
 # Environment: E2E_FAULT_LIBRARY, the fault-injection library built from fault.cpp; the
-# cases that need it are skipped without it, and under an emulator.
+# cases that need it are skipped without it, and under an emulator. E2E_PROGRAM_NAME, the
+# path by which the program names itself in its usage message when PROGRAM is a wrapper that
+# starts it (`python -m mksrec`); PROGRAM's own path without it.
 #
 # Cases that need what only some systems have (FIFOs, /dev/full, /dev/fd, closed
 # descriptors, prlimit, loop devices, sparse files, fault injection) sit under a `needs`
@@ -227,7 +229,7 @@ terminator='S804000000fb\r\n'
 bytes_0_to_15_at_0='S214000000000102030405060708090a0b0c0d0e0f73\r\n'
 forty_bytes_at_8000='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\nS20c008020202122232425262737\r\n'
 thirty_two_bytes_at_8000='S214008000000102030405060708090a0b0c0d0e0ff3\r\nS214008010101112131415161718191a1b1c1d1e1fe3\r\n'
-shown_program=$program
+shown_program=${E2E_PROGRAM_NAME:-$program}
 [ -z "$windows" ] || shown_program=$(escaped "$(windows_path "$program")")
 usage="Incorrect number of arguments.\nusage:  $shown_program <#bytes/record> <start addr in hex> <infile> <outfile>\nInput file is raw binary data.  Output file will be S-record format.\n"
 problem='ERROR:  Problem writing exo file.\n'

@@ -1,12 +1,15 @@
 # SPDX-License-Identifier: MIT
 # A release of every platform from the commit, into dist/: the source, a static Linux program
 # and a .deb for x86-64 and those of the foreign platforms that .ci/platforms names, the
-# Windows zip, the macOS tarball (.ci/macos.sh), SHA256SUMS. Made twice from a git archive of
+# Windows zip, the macOS tarball (.ci/macos.sh), a pip wheel of each program
+# (.ci/channels/channels.sh), SHA256SUMS. Made twice from a git archive of
 # HEAD (nothing untracked can leak in), in two directories under two umasks, and compared
 # byte for byte; then each file proven where it lands (the macOS program checked, not run),
 # the setup action's script run against the downloads, and every program in it that runs
-# here through the whole end-to-end suite. MKSREC_HOME, the repository's address, which the
-# release workflow sets, goes into what must name it (the .deb's Homepage).
+# here through the whole end-to-end suite. Last, the package managers' routes: the wheels
+# installed, the Homebrew, Scoop and winget manifests. MKSREC_HOME, the repository's address,
+# which the release workflow sets, goes into what must name it (the .deb's Homepage, the
+# wheels' metadata, the manifests' addresses).
 # shellcheck source=../lib.sh
 source "$(dirname "$0")/../lib.sh"
 need git cmake make g++ g++-mingw-w64-x86-64-posix groff-base dpkg-dev file qemu-user wine64 \
@@ -30,6 +33,8 @@ zig_install
 source .ci/setup_check.sh
 
 version=$(project_version)
+# shellcheck source=../channels/channels.sh
+source .ci/channels/channels.sh
 
 # package SOURCE BUILD GENERATOR OPTION...: configures and builds SOURCE into BUILD without
 # tests, and makes the package; its path on standard output.
@@ -61,6 +66,7 @@ release() {
     cp "$(package "$source" "$source/windows" ZIP \
         -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchains/mingw-w64-x86_64.cmake")" "$out/"
     cp "$(macos_package "$source")" "$out/"
+    channel_wheels "$out"
     (cd "$out" && sha256sum -- * >SHA256SUMS)
 }
 
@@ -77,7 +83,7 @@ cat dist/SHA256SUMS
 
 expected="mksrec-$version.tar.gz mksrec-$version-linux-x86_64.tar.gz"
 expected+=" mksrec-$version-windows-x86_64.zip mksrec-$version-macos.tar.gz"
-expected+=" mksrec_${version}_amd64.deb SHA256SUMS"
+expected+=" mksrec_${version}_amd64.deb SHA256SUMS $(channel_wheel_names)"
 tarballs=()
 for name in "${released[@]}"; do
     platform "$name"
@@ -205,6 +211,8 @@ step download-deb /tmp/release >/dev/null
 inside /tmp/release "/usr/bin/mksrec 16 8000 sample.bin deb.srec >/dev/null"
 cmp "$root/tmp/release/deb.srec" examples/sample.srec
 echo "Debian 12 root: the static program as the README installs it, and the amd64 .deb, convert the sample, byte for byte"
+
+channel_checks
 
 echo "-- every program of dist/ through the end-to-end suite"
 e2e_results
