@@ -25,8 +25,18 @@ void usage(const char* program) {
     std::fputs("Input file is raw binary data.  Output file will be S-record format.\n", stderr);
 }
 
-void refusedCount(std::int32_t count) {
-    std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n", static_cast<int>(count));
+// Why the rules refused a record (or, ByteCount, the count itself), on standard error.
+void reportRefusal(Refusal refusal, std::uint32_t count) {
+    switch (refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::ByteCount:
+        std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n", static_cast<int>(count));
+        break;
+    case Refusal::AboveTop:
+        std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
+        break;
+    }
 }
 
 // The run's lines for every chunk of input, then the end line; returns Done when the whole
@@ -58,11 +68,7 @@ Status convert(ChunkReader& reader, RecordRun& run, BlockWriter& writer) {
 // failure in the order it happened. The output's first write error is reported even when
 // a record or the input failed before it, since the file is then shorter still.
 int finish(Status status, const RecordRun& run, ChunkReader& reader, BlockWriter& writer) {
-    if (run.refusal() == Refusal::ByteCount) {
-        refusedCount(static_cast<std::int32_t>(run.refusedCount()));
-    } else if (run.refusal() == Refusal::AboveTop) {
-        std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
-    }
+    reportRefusal(run.refusal(), run.refusedCount());
     reader.close();
     if (status == Status::ReadFailed) {
         std::fprintf(stderr, "ERROR:  Can't read file '%s': %s.\n", reader.path(),
@@ -114,7 +120,7 @@ int mksrecMain(int argc, char* argv[]) {
     std::fflush(stdout);
     // Every read would ask for nothing: the whole input would be dropped without a word.
     if (bytesPerRecord == 0) {
-        refusedCount(0);
+        reportRefusal(Refusal::ByteCount, 0);
         return -1;
     }
     // The reader and the writer own the buffers and the files; the files are closed on

@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     Line formatted;
     const SRecord::Formatted got = record.format(formatted);
-    require((got.refusal == Refusal::None ? 0 : 1) == result, "format result");
+    require((got.problem == SRecord::Problem::None ? 0 : 1) == result, "format result");
     require(std::string(formatted.data(), got.length) == line, "formatted line");
     // A run of this one record: the same line, or the same beginning and a reason. (A run
     // of no bytes has no record to refuse.)
@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         RecordRun run(address, count);
         Line ran;
         const RecordRun::Put put = run.put(ran.data(), ran.data() + 1, data, count);
-        require(run.refusal() == got.refusal, "run refusal");
+        require((run.refusal() == Refusal::None ? 0 : 1) == result, "run refusal");
         require(std::string(ran.data(), put.end) == line, "run line");
         require(put.taken == (result == 0 ? count : 0), "run taken");
     }

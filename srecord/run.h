@@ -37,7 +37,8 @@ class RecordRun {
     std::uint32_t refusedCount() const { return refusedBytes; }
 
     // The end record's line at `out`: the kind, a count of 0 plus the address and checksum
-    // bytes, an all-zero address and the checksum. Returns its end.
+    // bytes, an all-zero address and the checksum; always the same characters. Returns its
+    // end.
     static char* putEnd(char* out);
 
   private:
@@ -46,11 +47,6 @@ class RecordRun {
     Refusal refused = Refusal::None;
     std::uint32_t refusedBytes = 0;
 };
-
-// The end record's line for an end record of `count` data bytes (a count the end record
-// never carries, but a record's caller may set): count digits as printf("%02x") gives them,
-// an all-zero address, the checksum of the count alone, CR LF. Returns its end.
-char* putEndLine(char* out, std::uint32_t count);
 
 } // namespace mksrec
 
