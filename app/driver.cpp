@@ -39,6 +39,27 @@ void reportRefusal(Refusal refusal, std::uint32_t count) {
     }
 }
 
+void unableToAllocate() {
+    std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
+}
+
+// When a count of data bytes per record is refused, in the order the run meets it: 0 at
+// once, as every read would ask for nothing and the input would be dropped without a word; a
+// negative count as a buffer that cannot be allocated; a count above the largest record at
+// the first record that would carry more, so that an input that fits in one record is still
+// converted whole.
+enum class CountRefused { Never, AtOnce, AsAllocation, AtLargeRecord };
+CountRefused whenRefused(std::int32_t count) {
+    if (count == 0) {
+        return CountRefused::AtOnce;
+    }
+    if (count < 0) {
+        return CountRefused::AsAllocation;
+    }
+    return validByteCount(static_cast<std::uint32_t>(count)) ? CountRefused::Never
+                                                             : CountRefused::AtLargeRecord;
+}
+
 // The run's lines for every chunk of input, then the end line; returns Done when the whole
 // file went into the writer, or the step that stopped it.
 Status convert(ChunkReader& reader, RecordRun& run, BlockWriter& writer) {
@@ -46,8 +67,8 @@ Status convert(ChunkReader& reader, RecordRun& run, BlockWriter& writer) {
     Status status = Status::Ok;
     while ((status = reader.next(chunks)) == Status::Ok) {
         for (std::size_t at = 0; at < chunks.size;) {
-            const RecordRun::Put put =
-                run.put(writer.space(), writer.limit(), chunks.data + at, chunks.size - at);
+            const RecordRun::Put put = run.put(writer.space(), writer.limit(), chunks.data + at,
+                                               chunks.size - at, chunks.recordSize);
             at += put.taken;
             const bool written = writer.commit(put.end);
             if (run.refusal() != Refusal::None) {
@@ -118,17 +139,24 @@ int mksrecMain(int argc, char* argv[]) {
     // Each setting is flushed at once to stay ahead of any error after it in a shared log.
     std::printf("Setting the number of data bytes per record to %d\n", bytesPerRecord);
     std::fflush(stdout);
-    // Every read would ask for nothing: the whole input would be dropped without a word.
-    if (bytesPerRecord == 0) {
+    switch (whenRefused(bytesPerRecord)) {
+    case CountRefused::AtOnce:
         reportRefusal(Refusal::ByteCount, 0);
         return -1;
+    case CountRefused::AsAllocation:
+        unableToAllocate();
+        return -1;
+    case CountRefused::AtLargeRecord: // the run's ByteCount
+    case CountRefused::Never:
+        break;
     }
     // The reader and the writer own the buffers and the files; the files are closed on
-    // every path, input first.
-    ChunkReader reader(bytesPerRecord);
+    // every path, input first. The reader holds the record size: each chunk it hands out is
+    // a record.
+    ChunkReader reader(static_cast<std::uint32_t>(bytesPerRecord));
     BlockWriter writer(RecordRun::overrun);
     if (!reader.valid() || !writer.valid()) {
-        std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
+        unableToAllocate();
         return -1;
     }
 
@@ -156,8 +184,7 @@ int mksrecMain(int argc, char* argv[]) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for writing.\n", outPath);
         return -1;
     }
-    // A positive count: a negative one left the reader without a buffer.
-    RecordRun run(start.value, static_cast<std::uint32_t>(bytesPerRecord));
+    RecordRun run(start.value);
     return finish(convert(reader, run, writer), run, reader, writer);
 }
 

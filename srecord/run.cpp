@@ -42,7 +42,7 @@ char* RecordRun::putEnd(char* out) {
 }
 
 RecordRun::Put RecordRun::put(char* out, const char* limit, const std::uint8_t* data,
-                              std::size_t bytes) {
+                              std::size_t bytes, std::uint32_t size) {
     // Worked on in locals that no store into the caller's memory can alias: the count
     // checked below stays in a register, known to be valid, and the encoder's loop over the
     // data bytes is unrolled.

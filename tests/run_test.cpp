@@ -76,12 +76,12 @@ Outcome inBlocks(const std::vector<std::uint8_t>& data, std::uint32_t chunk, std
         const std::size_t last = text.size() < 2 ? 0 : text.rfind('\n', text.size() - 2) + 1;
         EXPECT_LT(begin + last, limit);
     };
-    RecordRun run(address, chunk);
+    RecordRun run(address);
     for (std::size_t start = 0; start < data.size() && run.refusal() == Refusal::None;) {
         const std::size_t size = std::min(piece * chunk, data.size() - start);
         for (std::size_t at = 0; at < size && run.refusal() == Refusal::None;) {
             const RecordRun::Put put =
-                run.put(block.data(), limit, data.data() + start + at, size - at);
+                run.put(block.data(), limit, data.data() + start + at, size - at, chunk);
             EXPECT_TRUE(put.taken > 0 || run.refusal() != Refusal::None) << "no progress";
             at += put.taken;
             commit(put.end);
