@@ -40,7 +40,7 @@ zig_install() {
 # release's build is reused.
 macos_package() {
     local source=$1 build=$1/macos
-    local options=(-DBUILD_TESTING=OFF -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchains/zig-macos.cmake"
+    local options=(-DMKSREC_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchains/zig-macos.cmake"
                    -DMKSREC_ZIG="$zig")
     local -x ZIG_GLOBAL_CACHE_DIR=$source/zig-cache
     cmake -S "$source" -B "$build-x86_64" "${options[@]}" -DMKSREC_MACOS_ARCH=x86_64 >/dev/null

@@ -25,8 +25,39 @@ void usage(const char* program) {
     std::fputs("Input file is raw binary data.  Output file will be S-record format.\n", stderr);
 }
 
-void refusedCount(std::int32_t count) {
-    std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n", static_cast<int>(count));
+// Why the rules refused a record (or, ByteCount, the count itself), on standard error.
+void reportRefusal(Refusal refusal, std::uint32_t count) {
+    switch (refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::ByteCount:
+        std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n", static_cast<int>(count));
+        break;
+    case Refusal::AboveTop:
+        std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
+        break;
+    }
+}
+
+void unableToAllocate() {
+    std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
+}
+
+// When a count of data bytes per record is refused, in the order the run meets it: 0 at
+// once, as every read would ask for nothing and the input would be dropped without a word; a
+// negative count as a buffer that cannot be allocated; a count above the largest record at
+// the first record that would carry more, so that an input that fits in one record is still
+// converted whole.
+enum class CountRefused { Never, AtOnce, AsAllocation, AtLargeRecord };
+CountRefused whenRefused(std::int32_t count) {
+    if (count == 0) {
+        return CountRefused::AtOnce;
+    }
+    if (count < 0) {
+        return CountRefused::AsAllocation;
+    }
+    return validByteCount(static_cast<std::uint32_t>(count)) ? CountRefused::Never
+                                                             : CountRefused::AtLargeRecord;
 }
 
 // The run's lines for every chunk of input, then the end line; returns Done when the whole
@@ -36,8 +67,8 @@ Status convert(ChunkReader& reader, RecordRun& run, BlockWriter& writer) {
     Status status = Status::Ok;
     while ((status = reader.next(chunks)) == Status::Ok) {
         for (std::size_t at = 0; at < chunks.size;) {
-            const RecordRun::Put put =
-                run.put(writer.space(), writer.limit(), chunks.data + at, chunks.size - at);
+            const RecordRun::Put put = run.put(writer.space(), writer.limit(), chunks.data + at,
+                                               chunks.size - at, chunks.recordSize);
             at += put.taken;
             const bool written = writer.commit(put.end);
             if (run.refusal() != Refusal::None) {
@@ -58,11 +89,7 @@ Status convert(ChunkReader& reader, RecordRun& run, BlockWriter& writer) {
 // failure in the order it happened. The output's first write error is reported even when
 // a record or the input failed before it, since the file is then shorter still.
 int finish(Status status, const RecordRun& run, ChunkReader& reader, BlockWriter& writer) {
-    if (run.refusal() == Refusal::ByteCount) {
-        refusedCount(static_cast<std::int32_t>(run.refusedCount()));
-    } else if (run.refusal() == Refusal::AboveTop) {
-        std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
-    }
+    reportRefusal(run.refusal(), run.refusedCount());
     reader.close();
     if (status == Status::ReadFailed) {
         std::fprintf(stderr, "ERROR:  Can't read file '%s': %s.\n", reader.path(),
@@ -112,17 +139,24 @@ int mksrecMain(int argc, char* argv[]) {
     // Each setting is flushed at once to stay ahead of any error after it in a shared log.
     std::printf("Setting the number of data bytes per record to %d\n", bytesPerRecord);
     std::fflush(stdout);
-    // Every read would ask for nothing: the whole input would be dropped without a word.
-    if (bytesPerRecord == 0) {
-        refusedCount(0);
+    switch (whenRefused(bytesPerRecord)) {
+    case CountRefused::AtOnce:
+        reportRefusal(Refusal::ByteCount, 0);
         return -1;
+    case CountRefused::AsAllocation:
+        unableToAllocate();
+        return -1;
+    case CountRefused::AtLargeRecord: // the run's ByteCount
+    case CountRefused::Never:
+        break;
     }
     // The reader and the writer own the buffers and the files; the files are closed on
-    // every path, input first.
-    ChunkReader reader(bytesPerRecord);
+    // every path, input first. The reader holds the record size: each chunk it hands out is
+    // a record.
+    ChunkReader reader(static_cast<std::uint32_t>(bytesPerRecord));
     BlockWriter writer(RecordRun::overrun);
     if (!reader.valid() || !writer.valid()) {
-        std::fputs("ERROR:  Unable to allocate buffer.\n", stderr);
+        unableToAllocate();
         return -1;
     }
 
@@ -150,8 +184,7 @@ int mksrecMain(int argc, char* argv[]) {
         std::fprintf(stderr, "ERROR:  Can't open file '%s' for writing.\n", outPath);
         return -1;
     }
-    // A positive count: a negative one left the reader without a buffer.
-    RecordRun run(start.value, static_cast<std::uint32_t>(bytesPerRecord));
+    RecordRun run(start.value);
     return finish(convert(reader, run, writer), run, reader, writer);
 }
 

@@ -11,14 +11,9 @@ namespace {
 constexpr std::size_t preferredBlock = std::size_t{64} * 1024;
 } // namespace
 
-ChunkReader::ChunkReader(std::int32_t size) {
-    if (size <= 0) {
-        return;
-    }
-    chunkSize = static_cast<std::size_t>(size);
-    blockSize = chunkSize >= preferredBlock ? chunkSize : preferredBlock / chunkSize * chunkSize;
-    block.reset(static_cast<std::uint8_t*>(std::malloc(blockSize)));
-}
+ChunkReader::ChunkReader(std::uint32_t size)
+    : recordSize(size), blockSize(size >= preferredBlock ? size : preferredBlock / size * size),
+      block(static_cast<std::uint8_t*>(std::malloc(blockSize))) {}
 
 bool ChunkReader::open(const char* path) {
     if (!in.open(path, "rb")) {
@@ -43,13 +38,13 @@ Status ChunkReader::next(Chunks& chunks) {
             readError = lastError();
             // Chunks that were whole before the failure are delivered as a read of their own
             // would have; the broken one is not.
-            filled -= filled % chunkSize;
+            filled -= filled % recordSize;
         }
     }
     if (filled == 0) {
         return readError != 0 ? Status::ReadFailed : Status::EndOfInput;
     }
-    chunks = {block.get(), filled, chunkSize};
+    chunks = {block.get(), filled, recordSize};
     return Status::Ok;
 }
 

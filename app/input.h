@@ -11,21 +11,22 @@
 
 namespace mksrec {
 
-// Consecutive chunks of input: `size` bytes at `data`, one chunk every `chunkSize` bytes,
-// the last one shorter where the input ends inside it.
+// Consecutive chunks of input, each a record's data: `size` bytes at `data`, one chunk every
+// `recordSize` bytes, the last one shorter where the input ends inside it.
 struct Chunks {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
-    std::size_t chunkSize = 0;
+    std::uint32_t recordSize = 0;
 };
 
-// The input read a block at a time and handed out as runs of chunks of the requested size:
-// the same chunks as one fread() of that size per record would deliver, for a fraction of
-// the calls. A block holds whole chunks only, so no chunk straddles two reads.
+// The input read a block at a time and handed out as runs of chunks of the record size: the
+// same chunks as one fread() of that size per record would deliver, for a fraction of the
+// calls. A block holds whole chunks only, so no chunk straddles two reads. The one holder of
+// the record size, which it hands out with every run of chunks.
 class ChunkReader {
   public:
-    // Empty (check valid()) when a negative size or a failed allocation leaves no buffer.
-    explicit ChunkReader(std::int32_t chunkSize);
+    // A record size of at least 1. Empty (check valid()) when the allocation failed.
+    explicit ChunkReader(std::uint32_t recordSize);
     bool valid() const { return block != nullptr; }
 
     // False when the file cannot be opened, or is not one to read data from (see
@@ -46,8 +47,8 @@ class ChunkReader {
 
   private:
     Stream in;
-    std::size_t chunkSize = 0;
-    std::size_t blockSize = 0;
+    std::uint32_t recordSize;
+    std::size_t blockSize;
     Memory<std::uint8_t> block;
     bool lastBlock = false;
     int readError = 0; // the failed read, not reported before the chunks ahead of it

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// mksrec: converts a raw binary memory image into Motorola S-records, one S2 line per chunk
-// of input at consecutive 24-bit addresses, closed by an S8 line.
+// mksrec: converts a raw binary memory image into a Motorola S-record file; the whole
+// program is mksrecMain() (driver.h).
 
 #include "driver.h"
 

@@ -94,9 +94,9 @@ void runRecords(benchmark::State& state) {
     }
     std::vector<char> out(bytes / count * dataLineLength(count) + RecordRun::overrun);
     for (auto _ : state) {
-        RecordRun run(0x10000, count);
-        benchmark::DoNotOptimize(
-            run.put(out.data(), out.data() + out.size() - RecordRun::overrun, input.data(), bytes));
+        RecordRun run(0x10000);
+        benchmark::DoNotOptimize(run.put(out.data(), out.data() + out.size() - RecordRun::overrun,
+                                         input.data(), bytes, count));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));

@@ -119,15 +119,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     Line formatted;
     const SRecord::Formatted got = record.format(formatted);
-    require((got.refusal == Refusal::None ? 0 : 1) == result, "format result");
+    require((got.problem == SRecord::Problem::None ? 0 : 1) == result, "format result");
     require(std::string(formatted.data(), got.length) == line, "formatted line");
     // A run of this one record: the same line, or the same beginning and a reason. (A run
     // of no bytes has no record to refuse.)
     if (type == Data && hasBuffer && count != 0) {
-        RecordRun run(address, count);
+        RecordRun run(address);
         Line ran;
-        const RecordRun::Put put = run.put(ran.data(), ran.data() + 1, data, count);
-        require(run.refusal() == got.refusal, "run refusal");
+        const RecordRun::Put put = run.put(ran.data(), ran.data() + 1, data, count, count);
+        require((run.refusal() == Refusal::None ? 0 : 1) == result, "run refusal");
         require(std::string(ran.data(), put.end) == line, "run line");
         require(put.taken == (result == 0 ? count : 0), "run taken");
     }

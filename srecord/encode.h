@@ -45,7 +45,7 @@ struct Run {
     std::uint32_t count;
 
     void advance(std::size_t records) {
-        // A run is at most the whole address space, 2^24 bytes: no wrap.
+        // A run ends at or below maxAddress (line.h), far below 2^32: no wrap.
         address += static_cast<std::uint32_t>(records) * count;
         data += records * count;
     }

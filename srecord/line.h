@@ -24,6 +24,9 @@ static_assert(addressBytes >= 2 && addressBytes <= 4,
 static_assert(addressBytes < 4, "a four-byte address field needs the run's addresses "
                                 "(encoding::Run, RecordRun) wider than 32 bits, to stop at its "
                                 "top instead of wrapping around to 0");
+// Every line opens with the record mark and the kind's digit, and ends in CR LF, which
+// loaders on every system accept.
+constexpr char recordMark = 'S';
 constexpr char dataKind = static_cast<char>('1' + (addressBytes - 2));
 constexpr char endKind = static_cast<char>('9' - (addressBytes - 2));
 // The largest record. 16 keeps a line under 80 characters, as loaders and editors expect.
@@ -40,10 +43,9 @@ constexpr std::uint32_t countField(std::uint32_t dataBytes) {
 }
 static_assert(countField(maxDataBytes) <= 0xFF, "the count field is one byte");
 
-// Why the rules refuse a record, in the order its line is written: the count is checked
-// before its digits, the address before its digits. A record whose fields its caller sets
-// one by one can also lack its data or be of an unknown kind.
-enum class Refusal { None, ByteCount, AboveTop, NoData, UnknownType };
+// Why the rules refuse a data record, in the order its line is written: the count is checked
+// before its digits, the address before its digits.
+enum class Refusal { None, ByteCount, AboveTop };
 
 constexpr bool validByteCount(std::uint32_t count) {
     return count - 1 < maxDataBytes; // 1 to maxDataBytes: 0 wraps around to the top
@@ -61,18 +63,21 @@ constexpr std::uint32_t recordsBelowTop(std::uint32_t address, std::uint32_t cou
     return (maxAddress + 1 - count - address) / count + 1;
 }
 
-// "S" and the kind, two count digits, the address's digits, two digits per data byte, two
-// checksum digits, CR LF. An end line is as long as a data line without data.
+inline constexpr char lineEnd[] = "\r\n";
+constexpr std::size_t lineEndLength = sizeof lineEnd - 1;
+
+// The mark and the kind, two count digits, the address's digits, two digits per data byte,
+// two checksum digits, the line end. An end line is as long as a data line without data.
 constexpr std::size_t dataLineLength(std::uint32_t count) {
-    return 2 + 2 + 2 * std::size_t{addressBytes} + 2 * std::size_t{count} + 2 + 2;
+    return 2 + 2 + 2 * std::size_t{addressBytes} + 2 * std::size_t{count} + 2 + lineEndLength;
 }
-// The room a line is formatted in: the longest line a record can leave (kind, an end
-// record's count of up to eight digits, address, data, checksum, CR LF), which is also what
-// the vector encoders' register stores reach (each asserts that it is).
-constexpr std::size_t maxLineLength = 2 + 8 + 2 * addressBytes + 2 * maxDataBytes + 2 + 2;
+// The longest line: the room a line is formatted in, and as far as the vector encoders'
+// stores reach from a line's start (vector.h asserts that they do not reach further).
+constexpr std::size_t maxLineLength = dataLineLength(maxDataBytes);
 using Line = std::array<char, maxLineLength>;
 
-// Lowercase, as every number in the file is written.
+// Lowercase, as every number in the file is written: the one place the digits' case is
+// chosen (the SSE2 encoder computes its letters from hexDigits[10]).
 inline constexpr char hexDigits[] = "0123456789abcdef";
 
 namespace encoding {
@@ -110,11 +115,22 @@ constexpr std::uint32_t addressSum(std::uint32_t address) {
     return sum;
 }
 
+// The record mark and `kind` at p; returns their end.
+inline char* putKind(char* p, char kind) {
+    p[0] = recordMark;
+    p[1] = kind;
+    return p + 2;
+}
+// The line end at p; returns its end.
+inline char* putLineEnd(char* p) {
+    std::memcpy(p, lineEnd, lineEndLength);
+    return p + lineEndLength;
+}
+
 // The beginning of a data line that dataRefusal() refuses, up to the field that fails: the
 // kind, and the count's digits when the count is valid. Returns its end.
 inline char* putRefusedStart(char* p, std::uint32_t count, Refusal refusal) {
-    *p++ = 'S';
-    *p++ = dataKind;
+    p = putKind(p, dataKind);
     return refusal == Refusal::ByteCount ? p : putByte(p, countField(count));
 }
 

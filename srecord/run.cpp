@@ -3,47 +3,46 @@
 #include "encode.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace mksrec {
 
 namespace {
 
-// Same text as printf("%0*x", minDigits, value): lowercase, zero-padded, never cut.
-char* putHex(char* p, std::uint32_t value, int minDigits) {
-    int digits = 1;
-    while (digits < 8 && (value >> (4 * digits)) != 0) {
-        ++digits;
+// The end line has no data and an all-zero address, so it is the same characters in every
+// file: made once, at compile time, from the line's rules.
+struct EndLine {
+    std::array<char, dataLineLength(0)> text{};
+    constexpr EndLine() {
+        const auto& count = encoding::hexPairs.pair[countField(0)];
+        // The checksum: the address adds nothing.
+        const auto& checksum = encoding::hexPairs.pair[~countField(0) & 0xFF];
+        text[0] = recordMark;
+        text[1] = endKind;
+        text[2] = count[0];
+        text[3] = count[1];
+        for (std::size_t at = 4; at < 4 + 2 * addressBytes; ++at) {
+            text[at] = hexDigits[0];
+        }
+        text[4 + 2 * addressBytes] = checksum[0];
+        text[5 + 2 * addressBytes] = checksum[1];
+        for (std::size_t at = 0; at < lineEndLength; ++at) {
+            text[6 + 2 * addressBytes + at] = lineEnd[at];
+        }
     }
-    if (digits < minDigits) {
-        digits = minDigits;
-    }
-    for (int i = digits - 1; i >= 0; --i) {
-        p[i] = hexDigits[value & 0xF];
-        value >>= 4;
-    }
-    return p + digits;
-}
+};
+constexpr EndLine endLine{};
 
 } // namespace
 
-char* putEndLine(char* out, std::uint32_t count) {
-    char* p = out;
-    *p++ = 'S';
-    *p++ = endKind;
-    p = putHex(p, countField(count), 2);
-    p = putHex(p, 0, 2 * addressBytes);
-    p = encoding::putByte(p, ~countField(count));
-    *p++ = '\r';
-    *p++ = '\n';
-    return p;
-}
-
 char* RecordRun::putEnd(char* out) {
-    return putEndLine(out, 0);
+    std::memcpy(out, endLine.text.data(), endLine.text.size());
+    return out + endLine.text.size();
 }
 
 RecordRun::Put RecordRun::put(char* out, const char* limit, const std::uint8_t* data,
-                              std::size_t bytes) {
+                              std::size_t bytes, std::uint32_t size) {
     // Worked on in locals that no store into the caller's memory can alias: the count
     // checked below stays in a register, known to be valid, and the encoder's loop over the
     // data bytes is unrolled.

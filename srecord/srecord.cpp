@@ -1,11 +1,42 @@
 // SPDX-License-Identifier: MIT
 #include "srecord.h"
 #include "encode.h"
-#include "run.h"
 
 #include <cstdio>
 
 namespace mksrec {
+
+namespace {
+
+// Same text as printf("%0*x", minDigits, value): lowercase, zero-padded, never cut.
+char* putHex(char* p, std::uint32_t value, int minDigits) {
+    int digits = 1;
+    while (digits < 8 && (value >> (4 * digits)) != 0) {
+        ++digits;
+    }
+    if (digits < minDigits) {
+        digits = minDigits;
+    }
+    for (int i = digits - 1; i >= 0; --i) {
+        p[i] = hexDigits[value & 0xF];
+        value >>= 4;
+    }
+    return p + digits;
+}
+
+// The line of an end record of `count` data bytes: a count the end record the converter
+// writes never has (RecordRun::putEnd() writes that one), but a caller may set one. Its
+// count digits are as printf("%02x") gives them, past two when the count needs them; the
+// address is all zero, the checksum that of the count alone.
+char* putEndLine(char* p, std::uint32_t count) {
+    p = encoding::putKind(p, endKind);
+    p = putHex(p, countField(count), 2);
+    p = putHex(p, 0, 2 * addressBytes);
+    p = encoding::putByte(p, ~countField(count));
+    return encoding::putLineEnd(p);
+}
+
+} // namespace
 
 int SRecord::computeChecksum() {
     if (data == nullptr && type != Terminator) {
@@ -28,20 +59,20 @@ int SRecord::write(std::FILE* out) {
     Line line{}; // mingw-w64 g++ 12 cannot see that format() fills what is written
     const Formatted formatted = format(line);
     std::fwrite(line.data(), 1, formatted.length, out);
-    switch (formatted.refusal) {
-    case Refusal::None:
+    switch (formatted.problem) {
+    case Problem::None:
         return 0;
-    case Refusal::ByteCount:
+    case Problem::ByteCount:
         std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n",
                      static_cast<int>(byteCount));
         break;
-    case Refusal::AboveTop:
+    case Problem::AboveTop:
         std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
         break;
-    case Refusal::NoData:
+    case Problem::NoData:
         std::fputs("ERROR:  Problem calculating checksum.\n", stderr);
         break;
-    case Refusal::UnknownType:
+    case Problem::UnknownType:
         std::fprintf(stderr, "ERROR:  Unknown record type %d.\n", static_cast<int>(type));
         break;
     }
@@ -54,24 +85,26 @@ SRecord::Formatted SRecord::format(Line& line) {
     char* const begin = line.data();
     if (type == Terminator) {
         checksum = ~countField(byteCount) & 0xFF;
-        return {Refusal::None, static_cast<std::size_t>(putEndLine(begin, byteCount) - begin)};
+        return {Problem::None, static_cast<std::size_t>(putEndLine(begin, byteCount) - begin)};
     }
     if (type != Data) {
-        return {Refusal::UnknownType, 0};
+        return {Problem::UnknownType, 0};
     }
     const Refusal refusal = dataRefusal(address, byteCount);
     if (refusal != Refusal::None) {
-        return {refusal, static_cast<std::size_t>(
+        const Problem problem =
+            refusal == Refusal::ByteCount ? Problem::ByteCount : Problem::AboveTop;
+        return {problem, static_cast<std::size_t>(
                              encoding::putRefusedStart(begin, byteCount, refusal) - begin)};
     }
     if (data == nullptr) {
         // Nothing to print past the address; the checksum step refuses it.
-        char* p = encoding::putRefusedStart(begin, byteCount, Refusal::NoData);
+        char* p = encoding::putRefusedStart(begin, byteCount, Refusal::None);
         p = encoding::putAddress(p, address);
-        return {Refusal::NoData, static_cast<std::size_t>(p - begin)};
+        return {Problem::NoData, static_cast<std::size_t>(p - begin)};
     }
     checksum = encoding::Encoder::line(begin, address, data, byteCount);
-    return {Refusal::None, dataLineLength(byteCount)};
+    return {Problem::None, dataLineLength(byteCount)};
 }
 
 } // namespace mksrec

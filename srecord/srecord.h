@@ -20,10 +20,14 @@ enum RecordType : std::int32_t { Data = 0, Terminator = 1 };
 // A run of records from an image goes through RecordRun (run.h) instead, on the same rules.
 class SRecord {
   public:
+    // Why a record is refused: the rules' reasons (line.h), and what only a record whose
+    // fields are set one by one can get wrong: a data record without its data, or a kind
+    // this writer does not know.
+    enum class Problem { None, ByteCount, AboveTop, NoData, UnknownType };
     // What format() did: why the record was refused (None when it was not) and the number
     // of characters in the line.
     struct Formatted {
-        Refusal refusal;
+        Problem problem;
         std::size_t length;
     };
 

@@ -31,6 +31,8 @@ TEST(ParseDecimal, Table) {
         {"- 5", ok, 0}, // no space after the sign
         {"12 34", ok, 12},
         {"007", ok, 7},
+        {"1/", ok, 1}, // the characters either side of the digits end them
+        {"1:", ok, 1},
         // The edges of a signed 32-bit number, and past them.
         {"2147483647", ok, INT_MAX},
         {"+2147483647xyz", ok, INT_MAX},
@@ -69,6 +71,11 @@ TEST(ParseHex, Table) {
         {"00", ok, 0},
         {"0x0", ok, 0},
         {"0x0x1", ok, 0}, // one prefix; the second x ends the digits
+        {"1:", ok, 1},    // the characters either side of each range of digits end them
+        {"1@", ok, 1},
+        {"1G", ok, 1},
+        {"1`", ok, 1},
+        {"1g", ok, 1},
         {" \t\n\v\f\r10", ok, 0x10},
         {"+10", ok, 0x10},
         {"-1", ok, 0xffffffff}, // minus negates modulo 2^32

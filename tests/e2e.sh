@@ -208,6 +208,8 @@ else
 fi
 # escaped TEXT: TEXT as a printf %b string.
 escaped() { printf '%s' "${1//\\/\\\\}"; }
+# same_file NAME INPUT COMMAND NAMED OUTFILE: the output, NAMED so, is the input file.
+same_file() { check "$1" 255 "$2" "$3" "$settings_16_at_0" "ERROR:  Output file '$(escaped "$4")' is the input file.\n" "$5"; }
 # copies N FILE: FILE made of N copies of "in".
 copies() { local i && for ((i = 0; i < $1; i++)); do cat in; done >"$2"; }
 # fail_read FILE BYTES COMMAND...: the command's read of FILE past BYTES fails, once.
@@ -239,9 +241,9 @@ io_error_on_out="ERROR:  Can't write file 'out': Input/output error.\n"
 io_error_on_in="ERROR:  Can't read file 'in': Input/output error.\n"
 kilobyte="$(bytes 0 256)$(bytes 0 256)$(bytes 0 256)$(bytes 0 256)"
 
-check "no arguments" 255 '' '$M' '' "$usage" 'old\n'
-check "three arguments" 255 '' '$M 16 0 in' '' "$usage" 'old\n'
-check "five arguments" 255 '' '$M 16 0 in out x' '' "$usage" 'old\n'
+for arguments in '' ' 16 0 in' ' 16 0 in out x'; do
+    check "$(wc -w <<<"$arguments") arguments" 255 '' "\$M$arguments" '' "$usage" 'old\n'
+done
 check "forty bytes at 8000" 0 "$(bytes 0 40)" '$M 16 8000 in out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "empty input" 0 '' '$M 16 0 in out' "$settings_16_at_0" '' "$terminator"
 check "empty input, address unchecked" 0 '' '$M 16 1000000 in out' "$(count_setting 16)$(address_setting 1000000)" '' "$terminator"
@@ -254,9 +256,9 @@ check "white space before numbers" 0 "$(bytes 0 16)" '$M " +16" " 0" in out' "$s
 check "line-end bytes are data" 0 '\x0d\x0a\x1a\x00' '$M 16 0 in out' "$settings_16_at_0" '' "S2080000000d0a1a00c6\r\n$terminator"
 check "32 per record, 16 bytes" 0 "$(bytes 0 16)" '$M 32 0 in out' "$(count_setting 32)$(address_setting 000000)" '' "$bytes_0_to_15_at_0$terminator"
 check "17 per record, 20 bytes" 255 "$(bytes 0 20)" '$M 17 0 in out' "$(count_setting 17)$(address_setting 000000)" "$too_many$problem" 'S2'
-check "0 per record" 255 "$(bytes 0 4)" '$M 0 0 in out' "$(count_setting 0)" "ERROR:  Can't have 0 bytes per record.\n" -
-check "0x10 per record is 0" 255 "$(bytes 0 4)" '$M 0x10 0 in out' "$(count_setting 0)" "ERROR:  Can't have 0 bytes per record.\n" -
-check "abc per record is 0" 255 "$(bytes 0 4)" '$M abc 0 in out' "$(count_setting 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+for n in 0 0x10 abc; do
+    check "$n per record is 0" 255 "$(bytes 0 4)" "\$M $n 0 in out" "$(count_setting 0)" "ERROR:  Can't have 0 bytes per record.\n" -
+done
 check "negative per record" 255 "$(bytes 0 4)" '$M -1 0 in out' "$(count_setting -1)" 'ERROR:  Unable to allocate buffer.\n' -
 for n in 4294967312 -4294967280 2147483648 99999999999999999999; do
     check "count $n out of range" 255 "$(bytes 0 4)" "\$M $n 0 in out" '' "ERROR:  Bytes per record '$n' is out of range.\n" -
@@ -273,16 +275,16 @@ check "record crossing ffffff" 255 "$(bytes 0 16)" '$M 16 fffff8 in out' "$(coun
 check "data running past ffffff" 255 "$(bytes 0 40)" '$M 16 fffff0 in out' "$(count_setting 16)$(address_setting fffff0)" "ERROR:  Address exceeded six byte maximum.\n$problem" 'S214fffff0000102030405060708090a0b0c0d0e0f85\r\nS214'
 check "missing input" 255 '' '$M 16 0 nothing out' "$settings_16_at_0" "ERROR:  Can't open file 'nothing' for reading.\n" -
 check "missing output directory" 255 '' '$M 16 0 in no/out' "$settings_16_at_0" "ERROR:  Can't open file 'no/out' for writing.\n" -
-check "same path" 255 "$(bytes 0 4)" '$M 16 0 in in' "$settings_16_at_0" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
-check "hard link" 255 "$(bytes 0 4)" 'ln -f in out && $M 16 0 in out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
-check "symbolic link" 255 "$(bytes 0 4)" 'ln -sf in out && $M 16 0 in out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 4)"
-check "input links to output" 255 "$(bytes 0 4)" 'ln -s out link && $M 16 0 link out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" 'old\n'
-check "input hard link of output" 255 "$(bytes 0 4)" 'ln out link && $M 16 0 link out' "$settings_16_at_0" "ERROR:  Output file 'out' is the input file.\n" 'old\n'
+same_file "same path" "$(bytes 0 4)" '$M 16 0 in in' in 'old\n'
+same_file "hard link" "$(bytes 0 4)" 'ln -f in out && $M 16 0 in out' out "$(bytes 0 4)"
+same_file "symbolic link" "$(bytes 0 4)" 'ln -sf in out && $M 16 0 in out' out "$(bytes 0 4)"
+same_file "input links to output" "$(bytes 0 4)" 'ln -s out link && $M 16 0 link out' out 'old\n'
+same_file "input hard link of output" "$(bytes 0 4)" 'ln out link && $M 16 0 link out' out 'old\n'
 # Names that a Windows build could get wrong: spaces, characters beyond the legacy code
 # page, a hard link by such a name; and the shipped sample, byte for byte.
 check "paths with spaces" 0 "$(bytes 0 40)" 'mkdir "a dir" && cp in "a dir/in file" && $M 16 8000 "a dir/in file" "a dir/out file" && mv "a dir/out file" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "non-ASCII paths" 0 "$(bytes 0 40)" 'cp in é.bin && $M 16 8000 é.bin ж.srec && mv ж.srec out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "non-ASCII hard link" 255 "$(bytes 0 4)" 'ln in ж && $M 16 0 in ж' "$settings_16_at_0" "ERROR:  Output file 'ж' is the input file.\n" 'old\n'
+same_file "non-ASCII hard link" "$(bytes 0 4)" 'ln in ж && $M 16 0 in ж' 'ж' 'old\n'
 check "the sample, byte for byte" 0 '' '$M 16 8000 "$examples/sample.bin" out && cmp out "$examples/sample.srec"' "$settings_16_at_8000" '' '*'
 check "messages after settings in one log" 255 "$(bytes 0 20)" 'together $M 17 0 in out' "$(count_setting 17)$(address_setting 000000)$too_many$problem" '' 'S2'
 check "count error after its setting in one log" 255 "$(bytes 0 40)" 'together $M 0 0 in out' "$(count_setting 0)ERROR:  Can't have 0 bytes per record.\n" '' 'old\n'
@@ -299,66 +301,65 @@ check "read-only output" 255 "$(bytes 0 4)" 'chmod a-w out && $M 16 0 in out' "$
 needs windows
 long=$(printf 'd%.0s' {1..100})
 long="$long/$long/$long" long_windows=${long//\//\\}
-same_file() { printf "ERROR:  Output file '%s' is the input file.%s" "$(escaped "$1")" '\n'; }
 check "NUL as output" 0 "$(bytes 0 40)" '$M 16 8000 in NUL' "$settings_16_at_8000" '' 'old\n'
 check "NUL as input" 0 "$(bytes 0 40)" '$M 16 8000 NUL out' "$settings_16_at_8000" '' "$terminator"
-check "input in other letter case" 255 "$(bytes 0 4)" '$M 16 0 in IN' "$settings_16_at_0" "$(same_file IN)" 'old\n'
-check "input through .\\" 255 "$(bytes 0 4)" '$M 16 0 in ".\\in"' "$settings_16_at_0" "$(same_file '.\in')" 'old\n'
-check "input through its directory" 255 "$(bytes 0 4)" '$M 16 0 in "..\\case\\in"' "$settings_16_at_0" "$(same_file '..\case\in')" 'old\n'
-check "input by drive letter" 255 "$(bytes 0 4)" '$M 16 0 in "$(windows_path in)"' "$settings_16_at_0" "$(same_file "$(windows_path "$root/case/in")")" 'old\n'
-check "input by drive letter and slashes" 255 "$(bytes 0 4)" '$M 16 0 in "Z:$PWD/in"' "$settings_16_at_0" "$(same_file "Z:$root/case/in")" 'old\n'
+same_file "input in other letter case" "$(bytes 0 4)" '$M 16 0 in IN' IN 'old\n'
+same_file "input through .\\" "$(bytes 0 4)" '$M 16 0 in ".\\in"' '.\in' 'old\n'
+same_file "input through its directory" "$(bytes 0 4)" '$M 16 0 in "..\\case\\in"' '..\case\in' 'old\n'
+same_file "input by drive letter" "$(bytes 0 4)" '$M 16 0 in "$(windows_path in)"' "$(windows_path "$root/case/in")" 'old\n'
+same_file "input by drive letter and slashes" "$(bytes 0 4)" '$M 16 0 in "Z:$PWD/in"' "Z:$root/case/in" 'old\n'
 # shellcheck disable=SC1003 # '\\?\' is Windows' prefix \\?\ itself: its last backslash ends it
-check "input through \\\\?\\" 255 "$(bytes 0 4)" '$M 16 0 in "\\\\?\\$(windows_path in)"' "$settings_16_at_0" "$(same_file '\\?\'"$(windows_path "$root/case/in")")" 'old\n'
+same_file "input through \\\\?\\" "$(bytes 0 4)" '$M 16 0 in "\\\\?\\$(windows_path in)"' '\\?\'"$(windows_path "$root/case/in")" 'old\n'
 check "long path as output" 0 "$(bytes 0 40)" 'mkdir -p "$long" && $M 16 8000 in "$long/out" && mv "$long/out" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "long path as input" 0 "$(bytes 0 40)" 'mkdir -p "$long" && cp in "$long/in" && $M 16 8000 "$long/in" out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "long path named twice" 255 "$(bytes 0 4)" 'mkdir -p "$long" && ln in "$long/in" && $M 16 0 "$long/in" "$long_windows\\in"' "$settings_16_at_0" "$(same_file "$long_windows\in")" 'old\n'
+same_file "long path named twice" "$(bytes 0 4)" 'mkdir -p "$long" && ln in "$long/in" && $M 16 0 "$long/in" "$long_windows\\in"' "$long_windows\in" 'old\n'
 check "names beyond the BMP" 0 "$(bytes 0 40)" 'cp in 😀.bin && $M 16 8000 😀.bin 日本.srec && mv 日本.srec out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "hard link beyond the BMP" 255 "$(bytes 0 4)" 'ln in 😀 && $M 16 0 in 😀' "$settings_16_at_0" "$(same_file 😀)" 'old\n'
+same_file "hard link beyond the BMP" "$(bytes 0 4)" 'ln in 😀 && $M 16 0 in 😀' 😀 'old\n'
 
 needs posix
 check "stdin redirected" 0 "$(bytes 0 40)" '$M 16 8000 /dev/stdin out <in' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "pipe as input" 0 "$(bytes 0 40)" 'cat in | $M 16 8000 /dev/stdin out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "pipe as output" 0 "$(bytes 0 40)" 'through_pipe $M 16 8000 in /dev/fd/3' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "null device twice" 0 "$(bytes 0 40)" '$M 16 8000 /dev/null /dev/null' "$settings_16_at_8000" '' 'old\n'
-check "input by descriptor is the output" 255 "$(bytes 0 4)" '$M 16 0 /dev/fd/3 in 3<in' "$settings_16_at_0" "ERROR:  Output file 'in' is the input file.\n" 'old\n'
-check "output by descriptor is the input" 255 "$(bytes 0 4)" '$M 16 0 in /dev/fd/3 3<in' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
-check "stdin closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
+same_file "input by descriptor is the output" "$(bytes 0 4)" '$M 16 0 /dev/fd/3 in 3<in' in 'old\n'
+same_file "output by descriptor is the input" "$(bytes 0 4)" '$M 16 0 in /dev/fd/3 3<in' /dev/fd/3 'old\n'
 check "stdout's reader gone" 0 "$(bytes 0 40)" 'reader_gone $M 16 8000 in out' '' '' "$forty_bytes_at_8000$terminator"
 check "output's reader gone" 255 "$(bytes 0 40)" 'reader_gone $M 16 8000 in /dev/stdout' '' "ERROR:  Can't write file '/dev/stdout': Broken pipe.\n$problem" 'old\n'
-check "stdout closed" 0 "$(bytes 0 40)" '$M 16 8000 in out >&-' '' '' "$forty_bytes_at_8000$terminator"
-check "stderr closed" 0 "$(bytes 0 40)" '$M 16 8000 in out 2>&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "stdin and stdout closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&- >&-' '' '' "$forty_bytes_at_8000$terminator"
-check "stdin and stderr closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&- 2>&-' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "stdout and stderr closed" 0 "$(bytes 0 40)" '$M 16 8000 in out >&- 2>&-' '' '' "$forty_bytes_at_8000$terminator"
-check "all three closed" 0 "$(bytes 0 40)" '$M 16 8000 in out <&- >&- 2>&-' '' '' "$forty_bytes_at_8000$terminator"
-check "bad record, stdin closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&-' "$(count_setting 17)$(address_setting 000000)" "$too_many$problem" 'S2'
-check "bad record, stdout closed" 255 "$(bytes 0 20)" '$M 17 0 in out >&-' '' "$too_many$problem" 'S2'
-check "bad record, stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out 2>&-' "$(count_setting 17)$(address_setting 000000)" '' 'S2'
-check "bad record, stdin and stdout closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&- >&-' '' "$too_many$problem" 'S2'
-check "bad record, stdin and stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&- 2>&-' "$(count_setting 17)$(address_setting 000000)" '' 'S2'
-check "bad record, stdout and stderr closed" 255 "$(bytes 0 20)" '$M 17 0 in out >&- 2>&-' '' '' 'S2'
-check "bad record, all three closed" 255 "$(bytes 0 20)" '$M 17 0 in out <&- >&- 2>&-' '' '' 'S2'
+# Every subset of closed standard descriptors, on a success and on a bad record: what a
+# closed one would carry is lost, and nothing else changes.
+for ((closed = 1; closed < 8; closed++)); do
+    redirections="" name="" stdout=1 stderr=1
+    ((closed & 1)) && redirections+=" <&-" name+=" and stdin"
+    ((closed & 2)) && redirections+=" >&-" name+=" and stdout" stdout=""
+    ((closed & 4)) && redirections+=" 2>&-" name+=" and stderr" stderr=""
+    name=${name# and }
+    ((closed != 7)) || name="all three"
+    check "$name closed" 0 "$(bytes 0 40)" "\$M 16 8000 in out$redirections" "${stdout:+$settings_16_at_8000}" '' "$forty_bytes_at_8000$terminator"
+    check "bad record, $name closed" 255 "$(bytes 0 20)" "\$M 17 0 in out$redirections" "${stdout:+$(count_setting 17)$(address_setting 000000)}" "${stderr:+$too_many$problem}" 'S2'
+done
 check "usage, all three closed" 255 '' '$M <&- >&- 2>&-' '' '' 'old\n'
 
 needs full
-check "disk full" 255 "$(bytes 0 40)" '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
-check "disk full, terminator only" 255 '' '$M 16 0 in /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
-check "disk full, stops early" 255 '' 'from_endless_zeros $M 16 0 /dev/stdin /dev/full' "$settings_16_at_0" "$disk_full$problem" 'old\n'
-check "disk full after a bad record" 255 "$(bytes 0 20)" '$M 17 0 in /dev/full' "$(count_setting 17)$(address_setting 000000)" "$too_many$disk_full$problem" 'old\n'
-check "disk full after an address overflow" 255 "$(bytes 0 40)" '$M 16 fffff0 in /dev/full' "$(count_setting 16)$(address_setting fffff0)" "ERROR:  Address exceeded six byte maximum.\n$disk_full$problem" 'old\n'
+# full_disk NAME INPUT COMMAND STDOUT ERRORS: COMMAND writes to /dev/full after ERRORS.
+full_disk() { check "$1" 255 "$2" "$3 /dev/full" "$4" "$5$disk_full$problem" 'old\n'; }
+full_disk "disk full" "$(bytes 0 40)" '$M 16 0 in' "$settings_16_at_0" ''
+full_disk "disk full, terminator only" '' '$M 16 0 in' "$settings_16_at_0" ''
+full_disk "disk full, stops early" '' 'from_endless_zeros $M 16 0 /dev/stdin' "$settings_16_at_0" ''
+full_disk "disk full after a bad record" "$(bytes 0 20)" '$M 17 0 in' "$(count_setting 17)$(address_setting 000000)" "$too_many"
+full_disk "disk full after an address overflow" "$(bytes 0 40)" '$M 16 fffff0 in' "$(count_setting 16)$(address_setting fffff0)" 'ERROR:  Address exceeded six byte maximum.\n'
 check "stdout on a full disk" 0 "$(bytes 0 40)" '$M 16 8000 in out >/dev/full' '' '' "$forty_bytes_at_8000$terminator"
 
 needs fifo
 check "fifo as input" 0 "$(bytes 0 40)" 'feed f && $M 16 8000 f out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
 check "fifo as output" 0 "$(bytes 0 40)" 'drain f && $M 16 8000 in f' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "fifo twice" 255 "$(bytes 0 4)" 'feed f && $M 16 0 f f' "$settings_16_at_0" "ERROR:  Output file 'f' is the input file.\n" 'old\n'
-check "fifo and a symbolic link to it" 255 "$(bytes 0 4)" 'feed f && ln -s f link && $M 16 0 f link' "$settings_16_at_0" "ERROR:  Output file 'link' is the input file.\n" 'old\n'
-check "fifo and its descriptor" 255 "$(bytes 0 4)" 'feed f && $M 16 0 f /dev/fd/3 3<>f' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
+same_file "fifo twice" "$(bytes 0 4)" 'feed f && $M 16 0 f f' f 'old\n'
+same_file "fifo and a symbolic link to it" "$(bytes 0 4)" 'feed f && ln -s f link && $M 16 0 f link' link 'old\n'
+same_file "fifo and its descriptor" "$(bytes 0 4)" 'feed f && $M 16 0 f /dev/fd/3 3<>f' /dev/fd/3 'old\n'
 
 needs loop
-check "block device twice" 255 "$kilobyte" 'loop disk && $M 16 0 disk disk' "$settings_16_at_0" "ERROR:  Output file 'disk' is the input file.\n" 'old\n'
-check "block device and a second node" 255 "$kilobyte" 'loop disk && twin node disk && $M 16 0 disk node' "$settings_16_at_0" "ERROR:  Output file 'node' is the input file.\n" 'old\n'
-check "block device and its descriptor" 255 "$kilobyte" 'loop disk && $M 16 0 disk /dev/fd/3 3<disk' "$settings_16_at_0" "ERROR:  Output file '/dev/fd/3' is the input file.\n" 'old\n'
+same_file "block device twice" "$kilobyte" 'loop disk && $M 16 0 disk disk' disk 'old\n'
+same_file "block device and a second node" "$kilobyte" 'loop disk && twin node disk && $M 16 0 disk node' node 'old\n'
+same_file "block device and its descriptor" "$kilobyte" 'loop disk && $M 16 0 disk /dev/fd/3 3<disk' /dev/fd/3 'old\n'
 check "a block node of no device as output" 255 "$kilobyte" 'mknod blk b 0 0 && $M 16 0 in blk' "$settings_16_at_0" "ERROR:  Can't open file 'blk' for writing.\n" 'old\n'
 check "a character node of the input's numbers" 255 "$kilobyte" 'loop disk && mkdir d && mount -t tmpfs -o nodev none d && mknod d/node c "0x$(stat -Lc %t disk)" "0x$(stat -Lc %T disk)" && $M 16 0 disk d/node; s=$?; umount d; (exit $s)' "$settings_16_at_0" "ERROR:  Can't open file 'd/node' for writing.\n" 'old\n'
 check "same inode number on two file systems" 0 "$(bytes 0 40)" 'mkdir a b && mount -t tmpfs none a && mount -t tmpfs none b && cp in a/in && : >b/out && [ "$(stat -c %i a/in)" = "$(stat -c %i b/out)" ] && $M 16 8000 a/in b/out; s=$? && cat b/out >out; umount a b; (exit $s)' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
@@ -378,11 +379,13 @@ check "closing the output fails" 255 "$(bytes 0 40)" 'fail_close out $M 16 8000 
 check "closing the output fails after a bad record" 255 "$(bytes 0 20)" 'fail_close out $M 17 0 in out' "$(count_setting 17)$(address_setting 000000)" "$too_many$io_error_on_out$problem" 'S2'
 check "closing the output fails after a read error" 255 "$(bytes 0 40)" 'fail_close out $M 16 0 /proc/self/mem out' "$settings_16_at_0" "ERROR:  Can't read file '/proc/self/mem': Input/output error.\n$io_error_on_out$problem" ''
 check "closing the input fails" 0 "$(bytes 0 40)" 'fail_close in $M 16 8000 in out' "$settings_16_at_8000" '' "$forty_bytes_at_8000$terminator"
-check "read fails at the start" 255 "$(bytes 0 40)" 'fail_read in 0 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" ''
-check "read fails after two whole chunks" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
-check "read fails inside the third chunk" 255 "$(bytes 0 40)" 'fail_read in 36 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
-check "read fails once, not tried again" 255 "$(bytes 0 64)" 'fail_read in 32 $M 16 8000 in out' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
-check "read fails once, stdin closed" 255 "$(bytes 0 40)" 'fail_read in 32 $M 16 8000 in out <&-' "$settings_16_at_8000" "$io_error_on_in" "$thirty_two_bytes_at_8000"
+# read_fails NAME INPUT BYTES OUTFILE [REDIRECTIONS]: reading "in" fails once past BYTES.
+read_fails() { check "$1" 255 "$2" "fail_read in $3 \$M 16 8000 in out${5:-}" "$settings_16_at_8000" "$io_error_on_in" "$4"; }
+read_fails "read fails at the start" "$(bytes 0 40)" 0 ''
+read_fails "read fails after two whole chunks" "$(bytes 0 40)" 32 "$thirty_two_bytes_at_8000"
+read_fails "read fails inside the third chunk" "$(bytes 0 40)" 36 "$thirty_two_bytes_at_8000"
+read_fails "read fails once, not tried again" "$(bytes 0 64)" 32 "$thirty_two_bytes_at_8000"
+read_fails "read fails once, stdin closed" "$(bytes 0 40)" 32 "$thirty_two_bytes_at_8000" ' <&-'
 check "input replaced right after opening" 255 "$(bytes 0 40)" 'rm out && ln in out && cp in other && FAULT_FILE=in FAULT_REPLACE=other with_faults $M 16 8000 in out' "$settings_16_at_8000" "ERROR:  Output file 'out' is the input file.\n" "$(bytes 0 40)"
 check "no /dev/null for a closed stdout" 255 "$(bytes 0 40)" 'FAULT_FILE=/dev/null FAULT_OPEN=1 with_faults $M 16 8000 in out >&-' '' "ERROR:  Can't open /dev/null in place of closed standard output: Too many open files in system.\n" 'old\n'
 check "no /dev/null for a closed stdin" 255 "$(bytes 0 40)" 'FAULT_FILE=/dev/null FAULT_OPEN=1 with_faults $M 16 8000 in out <&-' '' "ERROR:  Can't open /dev/null in place of closed standard input: Too many open files in system.\n" 'old\n'

@@ -39,9 +39,9 @@ Status readChunks(ChunkReader& reader, std::vector<std::string>& chunks) {
             return status;
         }
         EXPECT_GT(run.size, 0u);
-        for (std::size_t at = 0; at < run.size; at += run.chunkSize) {
+        for (std::size_t at = 0; at < run.size; at += run.recordSize) {
             chunks.emplace_back(reinterpret_cast<const char*>(run.data) + at,
-                                std::min(run.chunkSize, run.size - at));
+                                std::min<std::size_t>(run.recordSize, run.size - at));
         }
     }
 }
@@ -50,18 +50,21 @@ Status readChunks(ChunkReader& reader, std::vector<std::string>& chunks) {
 // are skipped.
 #if defined(__GLIBC__)
 // A stream that hands out its data at most `step` bytes a read, like a pipe, and fails
-// with EIO once `failAt` bytes are out.
+// once `failAt` bytes are out, setting errno to `error` unless 0.
 struct Source {
     std::string data;
     std::size_t step;
     std::size_t failAt;
+    int error = EIO;
     std::size_t at = 0;
 };
 
 ssize_t readSource(void* cookie, char* buffer, std::size_t size) {
     auto& source = *static_cast<Source*>(cookie);
     if (source.at >= source.failAt) {
-        errno = EIO;
+        if (source.error != 0) {
+            errno = source.error;
+        }
         return -1;
     }
     std::size_t n =
@@ -93,7 +96,7 @@ ReadResult perRecordReads(Source source, std::size_t chunkSize) {
     return result;
 }
 
-ReadResult blockReads(Source source, std::int32_t chunkSize) {
+ReadResult blockReads(Source source, std::uint32_t chunkSize) {
     ChunkReader reader(chunkSize);
     reader.attach(open(source), "source");
     ReadResult result;
@@ -128,12 +131,12 @@ TEST(ChunkReader, SameChunksAsOneReadPerRecord) {
         {100000, 4096, 65540}, {100000, 1 << 20, 3},    {10, 4096, 0},
     };
     for (const auto& s : sources) {
-        for (const std::int32_t chunkSize : {1, 7, 16, 17, 65536, 70000}) {
+        for (const std::uint32_t chunkSize : {1u, 7u, 16u, 17u, 65536u, 70000u}) {
             SCOPED_TRACE(std::to_string(s.size) + " bytes, " + std::to_string(s.step) +
                          " a read, failing at " + std::to_string(s.failAt) + ", chunks of " +
                          std::to_string(chunkSize));
             const Source source{pattern(s.size), s.step, s.failAt};
-            const ReadResult expected = perRecordReads(source, static_cast<std::size_t>(chunkSize));
+            const ReadResult expected = perRecordReads(source, chunkSize);
             const ReadResult got = blockReads(source, chunkSize);
             EXPECT_EQ(got.failed, expected.failed);
             ASSERT_EQ(got.chunks.size(), expected.chunks.size());
@@ -143,12 +146,25 @@ TEST(ChunkReader, SameChunksAsOneReadPerRecord) {
 #endif
 }
 
+#if defined(__GLIBC__)
+// A read that fails without a reason is reported as EIO, not as a stale errno.
+TEST(ChunkReader, FailureWithoutAReasonIsEIO) {
+    Source source{pattern(100), 4096, 50, 0};
+    ChunkReader reader(16);
+    reader.attach(open(source), "source");
+    std::vector<std::string> chunks;
+    errno = ENOENT;
+    EXPECT_EQ(readChunks(reader, chunks), Status::ReadFailed);
+    EXPECT_EQ(reader.error(), EIO);
+}
+#endif
+
 // A file as the C library of any platform reads it: same chunks, and nothing altered
 // (binary mode, so CR LF and ^Z are data).
 TEST(ChunkReader, SameChunksFromAFile) {
     const std::size_t sizes[] = {0, 1, 17, 65535, 65536, 65537, 200003};
     for (const std::size_t size : sizes) {
-        for (const std::int32_t chunkSize : {1, 7, 16, 17, 65536, 70000}) {
+        for (const std::uint32_t chunkSize : {1u, 7u, 16u, 17u, 65536u, 70000u}) {
             SCOPED_TRACE(std::to_string(size) + " bytes, chunks of " + std::to_string(chunkSize));
             std::FILE* file = std::tmpfile();
             ASSERT_NE(file, nullptr);
@@ -160,7 +176,7 @@ TEST(ChunkReader, SameChunksFromAFile) {
             std::vector<std::string> chunks;
             EXPECT_EQ(readChunks(reader, chunks), Status::EndOfInput);
             EXPECT_EQ(reader.error(), 0);
-            const auto whole = static_cast<std::size_t>(chunkSize);
+            const std::size_t whole = chunkSize;
             ASSERT_EQ(chunks.size(), (size + whole - 1) / whole);
             for (std::size_t i = 0; i < chunks.size(); ++i) {
                 ASSERT_EQ(chunks[i], data.substr(i * whole, whole)) << "chunk " << i;
@@ -171,12 +187,14 @@ TEST(ChunkReader, SameChunksFromAFile) {
 
 #if defined(__GLIBC__)
 // A stream that keeps what is written to it and the size of every write. The write that
-// reaches byte `failAt` stops there and fails once with ENOSPC, as a disk that is full
-// for a moment; its close fails if `closeFails`, setting errno to `closeError` unless 0.
+// reaches byte `failAt` stops there and fails once, as a disk that is full for a moment,
+// setting errno to `writeError` unless 0; its close fails if `closeFails`, setting errno
+// to `closeError` unless 0.
 struct Sink {
     std::string data;
     std::vector<std::size_t> writes;
     std::size_t failAt = static_cast<std::size_t>(-1);
+    int writeError = ENOSPC;
     int closeError = 0;
     bool closeFails = false;
     bool failed = false;
@@ -189,7 +207,9 @@ ssize_t writeSink(void* cookie, const char* buffer, std::size_t size) {
     if (size > room && !sink.failed) {
         sink.data.append(buffer, room);
         sink.failed = room == 0;
-        errno = ENOSPC;
+        if (sink.writeError != 0) {
+            errno = sink.writeError;
+        }
         return room > 0 ? static_cast<ssize_t>(room) : -1;
     }
     sink.data.append(buffer, size);
@@ -204,10 +224,14 @@ int closeSink(void* cookie) {
     return sink.closeFails ? -1 : 0;
 }
 
+void attach(BlockWriter& writer, Sink& sink) {
+    writer.attach(fopencookie(&sink, "w", {nullptr, writeSink, nullptr, closeSink}), "sink");
+}
+
 // Puts the lines of `records` 16-byte data records of a 0..255 pattern from address 0, then
 // the end line, into `sink`, a line at a time; returns false at the first failed commit.
 bool putRecords(BlockWriter& writer, Sink& sink, std::size_t records, std::string* expected) {
-    writer.attach(fopencookie(&sink, "w", {nullptr, writeSink, nullptr, closeSink}), "sink");
+    attach(writer, sink);
     std::uint8_t data[16];
     SRecord record;
     Line line;
@@ -285,6 +309,26 @@ TEST(BlockWriter, FailedCloseIsReported) {
         EXPECT_EQ(writer.error(), reason != 0 ? reason : EIO);
         EXPECT_EQ(sink.data, expected);
     }
+    // Nothing left to write before the close, whose errno then stands alone.
+    BlockWriter writer(maxLineLength);
+    Sink sink;
+    sink.closeFails = true;
+    attach(writer, sink);
+    errno = ENOENT;
+    EXPECT_FALSE(writer.close());
+    EXPECT_EQ(writer.error(), EIO);
+}
+
+// A write that fails without a reason is reported as EIO, not as a stale errno.
+TEST(BlockWriter, FailedWriteWithoutAReasonIsEIO) {
+    BlockWriter writer(maxLineLength);
+    Sink sink;
+    sink.failAt = 100000;
+    sink.writeError = 0;
+    std::string expected;
+    errno = ENOENT;
+    EXPECT_FALSE(putRecords(writer, sink, 20000, &expected));
+    EXPECT_EQ(writer.error(), EIO);
 }
 #else
 // The writer's blocks are watched through a stream whose writes the test sees one by one,
@@ -293,12 +337,6 @@ TEST(BlockWriter, BlocksAndFailures) {
     GTEST_SKIP() << "needs fopencookie() (glibc) to watch the writes";
 }
 #endif
-
-TEST(ChunkReader, NoBufferForNegativeCounts) {
-    EXPECT_FALSE(ChunkReader(-1).valid());
-    EXPECT_FALSE(ChunkReader(0).valid());
-    EXPECT_TRUE(ChunkReader(1).valid());
-}
 
 // A run that stops before its output is opened closes nothing and reports nothing.
 TEST(BlockWriter, CloseWithoutAFileSucceeds) {
@@ -356,6 +394,9 @@ TEST(ChunkReader, CloseReleasesTheDescriptor) {
     const int descriptor = fileno(reader.stream());
     reader.close();
     EXPECT_EQ(fcntl(descriptor, F_GETFD), -1);
+    // A file it refuses to read data from is closed at once.
+    EXPECT_FALSE(reader.open("."));
+    EXPECT_EQ(reader.stream(), nullptr);
 }
 
 // An input whose identity cannot be read (no descriptor here, as when fstat() fails) is not

@@ -183,6 +183,7 @@ TEST(SRecord, StartsAsEmptyTerminator) {
     EXPECT_EQ(record.getAddress(), 0u);
     EXPECT_EQ(record.getData(), nullptr);
     EXPECT_EQ(writeToMemory(record).line, "S804000000fb\r\n");
+    EXPECT_EQ(record.getChecksum(), 0xFBu);
 }
 
 TEST(SRecord, AdvanceAddressContinuesBehindTheRecordAndWraps) {

@@ -5,18 +5,8 @@
 # timing, so this holds on any machine. Usage: syscalls.sh path/to/mksrec [EMULATOR...];
 # exits 77 (skipped) where it cannot count.
 set -u
-M=$(realpath "$1")
-if [ "$#" -gt 1 ]; then
-    echo "the calls of a program run by an emulator (${*:2}) are the emulator's: skipped"
-    exit 77
-fi
-if ! command -v strace >/dev/null; then
-    echo "strace not found: skipped"
-    exit 77
-fi
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
-cd "$w" || exit 2
+# shellcheck source=native.sh
+. "$(dirname "$0")/native.sh" strace "$@"
 head -c 16777216 /dev/urandom >in
 # LeakSanitizer cannot run under a tracer; a sanitized build's leaks are the other tests'.
 if ! ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \

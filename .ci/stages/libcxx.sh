@@ -11,4 +11,3 @@ run_block build-libcxx
 # Debian's libbenchmark is built against libstdc++ and would not link here.
 suite build-libcxx 2 -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS=-stdlib=libc++ \
     -DMKSREC_BENCH=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
-sample_converts build-libcxx/mksrec build-libcxx/mksrec

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # platform.sh NAME: the stage of the row NAME of .ci/platforms, Linux on another processor
 # cross-built with Debian's cross compiler: the whole suite run under the emulator that its
-# toolchain file names, and the sample converted; then, for a platform that ships a .deb,
+# toolchain file names, the sample among its cases; then, for a platform that ships a .deb,
 # the .deb, whose dependencies dpkg-shlibdeps finds in Debian's libraries of that
 # architecture (multiarch: the cross compiler's own copies belong to no such package), and
 # whose program converts the sample.
@@ -14,7 +14,6 @@ need "g++-$triplet" qemu-user googletest
 # suite with warnings as errors.
 if has_block "$build"; then run_block "$build"; fi
 suite "$build" 2 -DCMAKE_TOOLCHAIN_FILE="$toolchain"
-sample_converts "$build/mksrec, ${emulator[0]}" "${emulator[@]}" "$build/mksrec"
 [ -n "$deb" ] || exit 0
 
 dpkg --add-architecture "$debian"

@@ -41,7 +41,7 @@ source .ci/channels/channels.sh
 package() {
     local source=$1 build=$2 generator=$3
     shift 3
-    cmake -S "$source" -B "$build" -DBUILD_TESTING=OFF -DMKSREC_HOME="${MKSREC_HOME-}" "$@" >/dev/null
+    cmake -S "$source" -B "$build" -DMKSREC_TESTS=OFF -DMKSREC_HOME="${MKSREC_HOME-}" "$@" >/dev/null
     cmake --build "$build" --parallel >/dev/null
     (cd "$build" && cpack -G "$generator" >/dev/null)
     ls "$build"/mksrec*.{deb,tar.gz,zip} 2>/dev/null

@@ -14,7 +14,6 @@ on_exit 'WINEPREFIX=/tmp/mksrec-wine "$wine/wineserver" -k || true; rm -rf /tmp/
 run_block build-windows
 # One test at a time: two wine processes at once have failed now and then.
 suite build-windows 1 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake
-sample_converts "build-windows/mksrec.exe, wine" "$wine/wine64" build-windows/mksrec.exe
 
 windows_dlls build-windows/mksrec.exe
 

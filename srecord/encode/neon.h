@@ -13,15 +13,20 @@ namespace mksrec::encoding {
 
 namespace neon {
 
-// The digits of the first eight bytes of `bytes` at p, those of the last eight at p + 16
-// if `both`: each nibble looked up in the sixteen digits.
-inline void putDigits(char* p, uint8x16_t bytes, bool both) {
-    const uint8x16_t digits = vld1q_u8(reinterpret_cast<const std::uint8_t*>(hexDigits));
-    const uint8x16_t high = vqtbl1q_u8(digits, vshrq_n_u8(bytes, 4));
-    const uint8x16_t low = vqtbl1q_u8(digits, vandq_u8(bytes, vdupq_n_u8(0x0F)));
+// The first `digits` (8, 16 or 32) digits of `bytes` at p: each nibble looked up in the
+// sixteen digits.
+inline void putDigits(char* p, uint8x16_t bytes, std::size_t digits) {
+    const uint8x16_t table = vld1q_u8(reinterpret_cast<const std::uint8_t*>(hexDigits));
+    const uint8x16_t high = vqtbl1q_u8(table, vshrq_n_u8(bytes, 4));
+    const uint8x16_t low = vqtbl1q_u8(table, vandq_u8(bytes, vdupq_n_u8(0x0F)));
     auto* out = reinterpret_cast<std::uint8_t*>(p);
-    vst1q_u8(out, vzip1q_u8(high, low));
-    if (both) {
+    const uint8x16_t first = vzip1q_u8(high, low);
+    if (digits == 8) {
+        vst1_u8(out, vget_low_u8(first));
+        return;
+    }
+    vst1q_u8(out, first);
+    if (digits == 32) {
         vst1q_u8(out + 16, vzip2q_u8(high, low));
     }
 }
@@ -31,30 +36,18 @@ inline void putDigits(char* p, uint8x16_t bytes, bool both) {
 // AArch64 (every one has NEON), little-endian: sixteen bytes to their thirty-two digits at
 // once.
 struct Neon {
-    static constexpr std::uint32_t registerBytes = 16;
-    static_assert(
-        maxDataBytes <= registerBytes,
-        "Neon::line() takes a record's data in one register: extend it for larger records");
-    // The data bytes that share the first register with the header; the rest take a second.
-    static constexpr std::uint32_t firstData = registerBytes - vector::headerLength;
-    // line() stores whole registers' digits: 32 from the count on for the first register,
-    // and 16 for the second, of which a record's last data bytes use 8 at most. The line's
-    // room must take them.
-    static constexpr std::size_t storeReach = 2 + 3 * std::size_t{registerBytes};
-    static_assert(storeReach <= maxLineLength,
-                  "Neon::line() stores up to storeReach characters from a line's start: "
-                  "maxLineLength (line.h) must leave room for them");
     // No kernels for many lines at once: every line goes through line().
     static constexpr bool kernels = false;
 
     static std::uint32_t line(char* p, std::uint32_t address, const std::uint8_t* data,
                               std::uint32_t count) {
         using neon::putDigits;
-        p[0] = 'S';
-        p[1] = dataKind;
+        using vector::firstData;
+        using vector::registerBytes;
+        putKind(p, dataKind);
         if (count <= 4) {
             const uint8x8_t bytes = vcreate_u8(vector::shortRecord(address, data, count));
-            putDigits(p + 2, vcombine_u8(bytes, vdup_n_u8(0)), false);
+            putDigits(p + 2, vcombine_u8(bytes, vdup_n_u8(0)), 16);
             return vector::putTail(p, count, vaddlv_u8(bytes));
         }
         uint8x16_t bytes;
@@ -68,10 +61,10 @@ struct Neon {
         // The header from the top four lanes of a register that holds it in every four.
         const uint8x16_t first =
             vextq_u8(vreinterpretq_u8_u32(vdupq_n_u32(header)), bytes, firstData);
-        putDigits(p + 2, first, true);
+        putDigits(p + 2, first, 32);
         if (count > firstData) {
             putDigits(p + 2 + std::size_t{2} * registerBytes,
-                      vextq_u8(bytes, vdupq_n_u8(0), firstData), false);
+                      vextq_u8(bytes, vdupq_n_u8(0), firstData), 8);
         }
         // The padding is zero, so summing all sixteen lanes adds up just the record's bytes.
         return vector::putTail(p, count, vaddlvq_u8(bytes) + vaddlv_u8(vcreate_u8(header)));

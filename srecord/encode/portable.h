@@ -19,18 +19,14 @@ struct Portable {
     // returns its checksum.
     static std::uint32_t line(char* p, std::uint32_t address, const std::uint8_t* data,
                               std::uint32_t count) {
-        p[0] = 'S';
-        p[1] = dataKind;
-        p = putByte(p + 2, countField(count));
+        p = putByte(putKind(p, dataKind), countField(count));
         p = putAddress(p, address);
         std::uint32_t sum = countField(count) + addressSum(address);
         for (std::uint32_t i = 0; i < count; ++i) {
             p = putByte(p, data[i]);
             sum += data[i];
         }
-        p = putByte(p, ~sum);
-        p[0] = '\r';
-        p[1] = '\n';
+        putLineEnd(putByte(p, ~sum));
         return ~sum & 0xFF;
     }
 };

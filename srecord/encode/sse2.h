@@ -13,12 +13,12 @@ namespace mksrec::encoding {
 
 namespace sse2 {
 
-// Sixteen nibbles (0 to 15) as lowercase digits: '0' + n, plus 39 more from 10 on, which
-// lands on 'a'. SSE2 has no byte shuffle to look them up in a table.
+// Sixteen nibbles (0 to 15) as hexDigits gives them: '0' + n, and from 10 on the distance
+// from there to the letters too. SSE2 has no byte shuffle to look them up in a table.
 inline __m128i digitsOf(__m128i nibbles) {
     const __m128i letter = _mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9));
-    return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')),
-                        _mm_and_si128(letter, _mm_set1_epi8('a' - '0' - 10)));
+    return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8(hexDigits[0])),
+                        _mm_and_si128(letter, _mm_set1_epi8(hexDigits[10] - hexDigits[0] - 10)));
 }
 // The digits of the high and of the low nibbles of sixteen bytes.
 inline __m128i highDigits(__m128i bytes) {
@@ -28,14 +28,18 @@ inline __m128i lowDigits(__m128i bytes) {
     return digitsOf(_mm_and_si128(bytes, _mm_set1_epi8(0x0F)));
 }
 
-// The digits of the first eight bytes of `bytes` at p, those of the last eight at p + 16
-// if `both`.
-inline void putDigits(char* p, __m128i bytes, bool both) {
+// The first `digits` (8, 16 or 32) digits of `bytes` at p.
+inline void putDigits(char* p, __m128i bytes, std::size_t digits) {
     const __m128i lowNibble = _mm_set1_epi8(0x0F);
     const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), lowNibble);
     const __m128i low = _mm_and_si128(bytes, lowNibble);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), digitsOf(_mm_unpacklo_epi8(high, low)));
-    if (both) {
+    const __m128i first = digitsOf(_mm_unpacklo_epi8(high, low));
+    if (digits == 8) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), first);
+        return;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), first);
+    if (digits == 32) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16),
                          digitsOf(_mm_unpackhi_epi8(high, low)));
     }
@@ -49,29 +53,16 @@ inline std::uint32_t sumOf(__m128i bytes) {
 
 // x86-64 (every one has SSE2): sixteen bytes to their thirty-two digits at once.
 struct Sse2 {
-    static constexpr std::uint32_t registerBytes = 16;
-    static_assert(
-        maxDataBytes <= registerBytes,
-        "Sse2::line() takes a record's data in one register: extend it for larger records");
-    // The data bytes that share the first register with the header; the rest take a second.
-    static constexpr std::uint32_t firstData = registerBytes - vector::headerLength;
-    // line() stores whole registers' digits: 32 from the count on for the first register,
-    // and 16 for the second, of which a record's last data bytes use 8 at most. The line's
-    // room must take them.
-    static constexpr std::size_t storeReach = 2 + 3 * std::size_t{registerBytes};
-    static_assert(storeReach <= maxLineLength,
-                  "Sse2::line() stores up to storeReach characters from a line's start: "
-                  "maxLineLength (line.h) must leave room for them");
-
     static std::uint32_t line(char* p, std::uint32_t address, const std::uint8_t* data,
                               std::uint32_t count) {
         using namespace sse2;
-        p[0] = 'S';
-        p[1] = dataKind;
+        using vector::firstData;
+        using vector::registerBytes;
+        putKind(p, dataKind);
         if (count <= 4) {
             const __m128i bytes = _mm_set_epi64x(
                 0, static_cast<long long>(vector::shortRecord(address, data, count)));
-            putDigits(p + 2, bytes, false);
+            putDigits(p + 2, bytes, 16);
             return vector::putTail(p, count, sumOf(bytes));
         }
         __m128i bytes;
@@ -85,13 +76,13 @@ struct Sse2 {
         const __m128i first =
             _mm_or_si128(_mm_slli_si128(bytes, vector::headerLength),
                          _mm_cvtsi32_si128(static_cast<int>(vector::headerBytes(address, count))));
-        putDigits(p + 2, first, true);
+        putDigits(p + 2, first, 32);
         // The padding is zero, so the sums of absolute differences from zero add up just the
         // record's bytes, one sum per eight bytes.
         __m128i sums = _mm_sad_epu8(first, _mm_setzero_si128());
         if (count > firstData) {
             const __m128i rest = _mm_srli_si128(bytes, firstData);
-            putDigits(p + 2 + std::size_t{2} * registerBytes, rest, false);
+            putDigits(p + 2 + std::size_t{2} * registerBytes, rest, 8);
             sums = _mm_add_epi64(sums, _mm_sad_epu8(rest, _mm_setzero_si128()));
         }
         const auto sum =
@@ -102,8 +93,8 @@ struct Sse2 {
     // Kernels for the two commonest runs, each worth more than 3% of a whole conversion
     // (the benchmark): sixteen-byte lines two at a time, one-byte lines sixteen at a time.
     static constexpr bool kernels = true;
-    static constexpr std::uint32_t pairedCount = registerBytes;
-    static constexpr std::size_t onesAtOnce = registerBytes;
+    static constexpr std::uint32_t pairedCount = vector::registerBytes;
+    static constexpr std::size_t onesAtOnce = vector::registerBytes;
     static_assert(addressBytes == 3 && countField(1) == 5,
                   "Sse2::ones() and pair() write six address digits: extend them");
 
@@ -120,18 +111,18 @@ struct Sse2 {
         const __m128i header = _mm_set_epi64x(0, static_cast<long long>(headers));
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
         const __m128i second =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + registerBytes));
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pairedCount));
         // Both headers' digits go to the first line, the second's to be overwritten by data.
         const __m128i lowNibble = _mm_set1_epi8(0x0F);
         const __m128i headerDigits = digitsOf(_mm_unpacklo_epi8(
             _mm_and_si128(_mm_srli_epi16(header, 4), lowNibble), _mm_and_si128(header, lowNibble)));
-        p[0] = q[0] = 'S';
-        p[1] = q[1] = dataKind;
+        putKind(p, dataKind);
+        putKind(q, dataKind);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2), headerDigits);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 2),
                          _mm_unpackhi_epi64(headerDigits, headerDigits));
-        putDigits(p + 10, first, true);
-        putDigits(q + 10, second, true);
+        putDigits(p + 10, first, 32);
+        putDigits(q + 10, second, 32);
         // Each line's sum in one half: its data's two halves and its header, spread so that
         // each header has a half of its own.
         const __m128i zero = _mm_setzero_si128();
@@ -158,12 +149,12 @@ struct Sse2 {
             _mm_add_epi8(_mm_add_epi8(_mm_set1_epi8(sum), ramp), bytes), _mm_set1_epi8(-1));
 
         // Two characters a line in each 16-bit lane, eight lines a register: the address's
-        // last two digits, the data's, the checksum's, CR LF.
+        // last two digits, the data's, the checksum's, the line end.
         const __m128i fifthDigit = _mm_set1_epi8(hexDigits[address >> 4 & 0xF]);
         const __m128i sixthDigits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hexDigits));
         const __m128i addressPairs[2] = {_mm_unpacklo_epi8(fifthDigit, sixthDigits),
                                          _mm_unpackhi_epi8(fifthDigit, sixthDigits)};
-        const __m128i lineEnd = _mm_set1_epi16(static_cast<short>('\r' | '\n' << 8));
+        const __m128i lineEnds = _mm_set1_epi16(static_cast<short>(lineEnd[0] | lineEnd[1] << 8));
         const __m128i dataHigh = highDigits(bytes);
         const __m128i dataLow = lowDigits(bytes);
         const __m128i dataPairs[2] = {_mm_unpacklo_epi8(dataHigh, dataLow),
@@ -172,10 +163,11 @@ struct Sse2 {
         const __m128i sumLow = lowDigits(checksums);
         const __m128i sumPairs[2] = {_mm_unpacklo_epi8(sumHigh, sumLow),
                                      _mm_unpackhi_epi8(sumHigh, sumLow)};
-        // "S205" and the address's first four digits, in both halves.
+        // The mark, the kind, the count's digits and the address's first four digits, in both
+        // halves.
         std::uint16_t digits = 0;
         std::memcpy(&digits, hexPairs.pair[countField(1)].data(), 2);
-        std::uint64_t start = 'S' | dataKind << 8 | std::uint64_t{digits} << 16;
+        std::uint64_t start = recordMark | dataKind << 8 | std::uint64_t{digits} << 16;
         std::memcpy(&digits, hexPairs.pair[address >> 16 & 0xFF].data(), 2);
         start |= std::uint64_t{digits} << 32;
         std::memcpy(&digits, hexPairs.pair[address >> 8 & 0xFF].data(), 2);
@@ -186,8 +178,8 @@ struct Sse2 {
             // The ends of eight lines: their first four characters, then their last four.
             const __m128i heads[2] = {_mm_unpacklo_epi16(addressPairs[half], dataPairs[half]),
                                       _mm_unpackhi_epi16(addressPairs[half], dataPairs[half])};
-            const __m128i tails[2] = {_mm_unpacklo_epi16(sumPairs[half], lineEnd),
-                                      _mm_unpackhi_epi16(sumPairs[half], lineEnd)};
+            const __m128i tails[2] = {_mm_unpacklo_epi16(sumPairs[half], lineEnds),
+                                      _mm_unpackhi_epi16(sumPairs[half], lineEnds)};
             for (int quarter = 0; quarter < 2; ++quarter) {
                 const __m128i ends[2] = {_mm_unpacklo_epi32(heads[quarter], tails[quarter]),
                                          _mm_unpackhi_epi32(heads[quarter], tails[quarter])};

@@ -6,11 +6,12 @@
 // touching a byte past the record. Both hex-encode the four header bytes (count, address)
 // and the first twelve data bytes as one register of sixteen, and the last four data bytes,
 // when there are more than twelve, as a second; a record of up to four bytes takes eight
-// lanes of one. Their stores run past the line's end, up to each one's storeReach
-// characters from its start, which each asserts a Line holds.
+// lanes of one. Their stores run past the line's end, up to storeReach characters from its
+// start, which a Line holds.
 
 #include "../line.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #if defined(_MSC_VER)
@@ -21,6 +22,21 @@ namespace mksrec::encoding::vector {
 
 // The header: the count byte and the address bytes, hex-encoded with the data before them.
 constexpr std::uint32_t headerLength = 1 + addressBytes;
+
+// A register's bytes: a record's data fit in one.
+constexpr std::uint32_t registerBytes = 16;
+static_assert(maxDataBytes <= registerBytes,
+              "the vector encoders take a record's data in one register: extend them for "
+              "larger records");
+// The data bytes that share the first register with the header; the rest, four at most,
+// take a second.
+constexpr std::uint32_t firstData = registerBytes - headerLength;
+// line() stores whole registers' digits from the count on: 32 for the first register, and
+// 8, the digits of four bytes, for the second. The line's room must take them.
+constexpr std::size_t storeReach = 2 + 2 * std::size_t{registerBytes} + 8;
+static_assert(storeReach <= maxLineLength,
+              "the vector encoders' line() stores up to storeReach characters from a line's "
+              "start: maxLineLength (line.h) must leave room for them");
 
 // headerBytes() packs the count into the address's empty top byte: four header bytes in a
 // 32-bit word.
@@ -88,13 +104,15 @@ inline std::uint64_t shortRecord(std::uint32_t address, const std::uint8_t* data
     return headerBytes(address, count) | std::uint64_t{bytes} << 32;
 }
 
-// The checksum of a line whose bytes sum to `sum`, its digits and CR LF in one store at the
+// The checksum of a line whose bytes sum to `sum`, its digits and the line end in one store at the
 // line's last four characters (every target with a vector encoder is little-endian);
 // returns the checksum.
 inline std::uint32_t putTail(char* line, std::uint32_t count, std::uint32_t sum) {
     std::uint16_t digits = 0;
     std::memcpy(&digits, hexPairs.pair[~sum & 0xFF].data(), 2);
-    const std::uint32_t tail = digits | std::uint32_t{'\r'} << 16 | std::uint32_t{'\n'} << 24;
+    const std::uint32_t tail = digits |
+                               std::uint32_t{static_cast<unsigned char>(lineEnd[0])} << 16 |
+                               std::uint32_t{static_cast<unsigned char>(lineEnd[1])} << 24;
     std::memcpy(line + dataLineLength(count) - 4, &tail, 4);
     return ~sum & 0xFF;
 }
