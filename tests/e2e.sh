@@ -199,13 +199,10 @@ size_limited() {
     [ "$(wc -c <out)" = "$limit" ] && head -c "$limit" full | cmp -s - out || echo "out is not the beginning of the full conversion"
     return $status
 }
-# windows_path FILE: FILE's absolute path as a Windows program names it: on Windows, in Git
-# Bash, as its cygpath converts it; under wine, which maps the drive Z: to the Unix root, so.
-if command -v cygpath >/dev/null; then
-    windows_path() { cygpath -aw "$1"; }
-else
-    windows_path() { local path && path=$(realpath -m "$1") && printf 'Z:%s' "${path//\//\\}"; }
-fi
+# windows_path FILE: FILE's absolute path as a Windows program names it: cygpath's in Git Bash
+# on Windows, else wine's, whose drive Z: is the Unix root.
+windows_path() { local path && path=$(realpath -m "$1") && printf 'Z:%s' "${path//\//\\}"; }
+! command -v cygpath >/dev/null || windows_path() { cygpath -aw "$1"; }
 # escaped TEXT: TEXT as a printf %b string.
 escaped() { printf '%s' "${1//\\/\\\\}"; }
 # same_file NAME INPUT COMMAND NAMED OUTFILE: the output, NAMED so, is the input file.
