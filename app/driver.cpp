@@ -31,10 +31,10 @@ void reportRefusal(Refusal refusal, std::uint32_t count) {
     case Refusal::None:
         break;
     case Refusal::ByteCount:
-        std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n", static_cast<int>(count));
+        std::fprintf(stderr, byteCountMessage, static_cast<int>(count));
         break;
     case Refusal::AboveTop:
-        std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
+        std::fputs(aboveTopMessage, stderr);
         break;
     }
 }

@@ -46,6 +46,10 @@ static_assert(countField(maxDataBytes) <= 0xFF, "the count field is one byte");
 // Why the rules refuse a data record, in the order its line is written: the count is checked
 // before its digits, the address before its digits.
 enum class Refusal { None, ByteCount, AboveTop };
+// What each refusal says on standard error, whether SRecord::write() or the converter meets
+// it; the count as a signed decimal.
+inline constexpr char byteCountMessage[] = "ERROR:  Can't have %d bytes per record.\n";
+inline constexpr char aboveTopMessage[] = "ERROR:  Address exceeded six byte maximum.\n";
 
 constexpr bool validByteCount(std::uint32_t count) {
     return count - 1 < maxDataBytes; // 1 to maxDataBytes: 0 wraps around to the top

@@ -63,11 +63,10 @@ int SRecord::write(std::FILE* out) {
     case Problem::None:
         return 0;
     case Problem::ByteCount:
-        std::fprintf(stderr, "ERROR:  Can't have %d bytes per record.\n",
-                     static_cast<int>(byteCount));
+        std::fprintf(stderr, byteCountMessage, static_cast<int>(byteCount));
         break;
     case Problem::AboveTop:
-        std::fputs("ERROR:  Address exceeded six byte maximum.\n", stderr);
+        std::fputs(aboveTopMessage, stderr);
         break;
     case Problem::NoData:
         std::fputs("ERROR:  Problem calculating checksum.\n", stderr);
