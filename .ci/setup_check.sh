@@ -2,20 +2,22 @@
 # shellcheck shell=bash
 # Sourced by the release stage: the setup action's script (.github/setup-mksrec.sh) run as a
 # hosted runner of each system and processor would run it, against the files just made in
-# dist/, read through curl as from the release's address. Each must install the program that
+# dist/, read through curl as from the release's address, the x86-64 one from the folder
+# as ci.yml names it to the action (dist, relative). Each must install the program that
 # `file` says is for that runner; the native one must convert the sample; a download with one
 # byte changed must be refused before it is unpacked.
 setup_check() {
     need curl file unzip
-    local row runner kind dir program
+    local row runner kind dir program from
     # RUNNER_OS/RUNNER_ARCH as the runner sets them, and what `file` says of its program.
     for row in "Linux/X64:x86-64" "Linux/ARM64:ARM aarch64" "Linux/ARM:ARM, EABI5" \
         "macOS/X64:Mach-O universal" "macOS/ARM64:Mach-O universal" "Windows/X64:PE32+ executable (console) x86-64"; do
         runner=${row%%:*} kind=${row#*:}
-        dir=${scratch:?}/setup-${runner/\//-}
+        dir=${scratch:?}/setup-${runner/\//-} from=file://$PWD/dist
+        [ "$runner" != Linux/X64 ] || from=dist
         mkdir -p "$dir"
         RUNNER_OS=${runner%/*} RUNNER_ARCH=${runner#*/} RUNNER_TEMP=$dir GITHUB_PATH=$dir/path \
-            GITHUB_OUTPUT=$dir/output MKSREC_VERSION=${version:?} MKSREC_FROM=file://$PWD/dist \
+            GITHUB_OUTPUT=$dir/output MKSREC_VERSION=${version:?} MKSREC_FROM=$from \
             bash .github/setup-mksrec.sh >"$dir/log" 2>&1 || { cat "$dir/log"; exit 1; }
         program=$(sed -n 's/^program=//p' "$dir/output")
         [ "$(cat "$dir/path")" = "$(dirname "$program")" ] || { echo "$runner: PATH not $program's folder"; exit 1; }

@@ -26,6 +26,8 @@ Windows/X64) name=mksrec-$version-windows-x86_64 archive=$name.zip program=$name
     ;;
 esac
 
+# A folder as the caller named it, before the work moves elsewhere.
+[ ! -d "$from" ] || from=$(cd "$from" && pwd)
 work=$(mktemp -d "${RUNNER_TEMP:-${TMPDIR:-/tmp}}/mksrec.XXXXXX")
 cd "$work"
 work=$(pwd)
