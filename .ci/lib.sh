@@ -209,25 +209,38 @@ END
     echo "find_package(mksrec 1.0) in $1: mksrec::mksrec converts the sample"
 }
 
-# platform_names: the names of the rows of .ci/platforms, in its order.
-platform_names() { awk '!/^#/ && NF { print $1 }' .ci/platforms; }
+# platform_names: the names of the rows of cmake/platforms, in its order.
+platform_names() { awk '!/^#/ && NF { print $1 }' cmake/platforms; }
 
-# platform NAME: the facts of the row NAME of .ci/platforms, in variables: debian, triplet,
-# tarball and deb as the row gives them ("" for -), toolchain, its toolchain file, and
-# emulator, an array: the command that the toolchain file gives CTest, read by CMake itself.
+# platform NAME: the facts of the row NAME of cmake/platforms, in variables: system, package,
+# debian, runs and downloads as the row gives them ("" for -), toolchain, its toolchain file
+# ("" for the machine's own compiler), needs and runners, arrays of the row's lists; and runner, an array: the command its programs run under here, empty for
+# a native one, the emulator that the toolchain file gives CTest (read by CMake itself), or
+# wine (started by start_wine), unset for a platform that nothing here runs.
 platform() {
-    local row
-    row=$(awk -v name="$1" '!/^#/ && $1 == name' .ci/platforms)
-    [ -n "$row" ] || { echo "no platform '$1' in .ci/platforms" >&2; exit 1; }
-    # shellcheck disable=SC2034 # debian is for the stage that asked
-    read -r _ debian triplet tarball deb <<<"$row"
-    [ "$tarball" != - ] || tarball=
-    [ "$deb" != - ] || deb=
-    toolchain=cmake/toolchains/$triplet.cmake
-    need cmake
-    printf '%s\n' "include($PWD/$toolchain)" \
-        'execute_process(COMMAND ${CMAKE_COMMAND} -E echo ${CMAKE_CROSSCOMPILING_EMULATOR})' \
-        >"$scratch/emulator.cmake"
-    read -r -a emulator <<<"$(cmake -P "$scratch/emulator.cmake")"
-    [ "${#emulator[@]}" -gt 0 ] || { echo "$toolchain names no emulator" >&2; exit 1; }
+    local row name processor toolchain_name
+    row=$(awk -v name="$1" '!/^#/ && $1 == name' cmake/platforms)
+    [ -n "$row" ] || { echo "no platform '$1' in cmake/platforms" >&2; exit 1; }
+    # shellcheck disable=SC2034 # the facts are for the stage that asked
+    read -r name system processor package debian toolchain_name runs downloads needs runners <<<"$row"
+    [ "$debian" != - ] || debian=
+    [ "$downloads" != - ] || downloads=
+    [ "$runners" != - ] || runners=
+    IFS=, read -r -a needs <<<"$needs"
+    IFS=, read -r -a runners <<<"$runners"
+    downloads=${downloads//,/ }
+    toolchain=
+    [ "$toolchain_name" = - ] || toolchain=cmake/toolchains/$toolchain_name.cmake
+    runner=()
+    case $runs in
+    wine) runner=("$wine/wine64") ;;
+    qemu)
+        need cmake
+        printf '%s\n' "include($PWD/$toolchain)" \
+            'execute_process(COMMAND ${CMAKE_COMMAND} -E echo ${CMAKE_CROSSCOMPILING_EMULATOR})' \
+            >"$scratch/emulator.cmake"
+        read -r -a runner <<<"$(cmake -P "$scratch/emulator.cmake")"
+        [ "${#runner[@]}" -gt 0 ] || { echo "$toolchain names no emulator" >&2; exit 1; }
+        ;;
+    esac
 }

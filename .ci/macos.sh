@@ -34,13 +34,14 @@ zig_install() {
     [ "$("$zig" version)" = "$zig_version" ] || { echo "$zig is not Zig $zig_version"; exit 1; }
 }
 
-# macos_package SOURCE: the macOS tarball made from SOURCE (its path on standard output): the
-# x86_64 program, then the arm64 one, which joins it and makes the package (app/CMakeLists.txt).
+# macos_package SOURCE TOOLCHAIN: the macOS tarball made from SOURCE with the toolchain file
+# TOOLCHAIN (its path on standard output): the x86_64 program, then the arm64 one, which
+# joins it and makes the package (app/CMakeLists.txt).
 # Zig builds libc++ for each processor once, in a cache in SOURCE: nothing from another
 # release's build is reused.
 macos_package() {
     local source=$1 build=$1/macos
-    local options=(-DMKSREC_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchains/zig-macos.cmake"
+    local options=(-DMKSREC_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$2"
                    -DMKSREC_ZIG="$zig")
     local -x ZIG_GLOBAL_CACHE_DIR=$source/zig-cache
     cmake -S "$source" -B "$build-x86_64" "${options[@]}" -DMKSREC_MACOS_ARCH=x86_64 >/dev/null
@@ -49,31 +50,30 @@ macos_package() {
         -DMKSREC_MACOS_UNIVERSAL="$build-x86_64/mksrec"
 }
 
-# macos_check TARBALL: the tarball holds what the Linux ones do, and its program passes
-# .ci/macho_check.py. Nothing on Linux runs it; the check is what the file says of itself.
+# macos_check DIR: the tarball unpacked in DIR holds what the Linux ones do, and its program
+# passes .ci/macho_check.py. Nothing on Linux runs it; the check is what the file says of itself.
 # The check is shown to fail on a copy with one byte of the arm64 code changed after signing,
 # and on one without the x86_64 slice.
 macos_check() {
     need python3 llvm-14
-    local dir=${scratch:?}/macos program byte
-    mkdir -p "$dir"
-    tar -xzf "$1" -C "$dir" --strip-components=1
+    local dir=$1 work=${scratch:?}/macos-check program byte
+    mkdir -p "$work"
     (cd "$dir" && ls bin/mksrec share/man/man1/mksrec.1 share/cmake/mksrec LICENSE README.md >/dev/null)
     program=$dir/bin/mksrec
     python3 .ci/macho_check.py "$program"
-    llvm-lipo-14 "$program" -thin arm64 -output "$dir/arm64"
-    llvm-lipo-14 -create "$dir/arm64" -output "$dir/arm64-only"
-    byte=$(od -An -tu1 -j 20000 -N1 "$dir/arm64")
+    llvm-lipo-14 "$program" -thin arm64 -output "$work/arm64"
+    llvm-lipo-14 -create "$work/arm64" -output "$work/arm64-only"
+    byte=$(od -An -tu1 -j 20000 -N1 "$work/arm64")
     # shellcheck disable=SC2059 # the format is the byte's octal escape
-    printf "\\$(printf %03o $((255 - byte)))" | dd of="$dir/arm64" bs=1 seek=20000 conv=notrunc status=none
-    llvm-lipo-14 "$program" -replace arm64 "$dir/arm64" -output "$dir/tampered"
+    printf "\\$(printf %03o $((255 - byte)))" | dd of="$work/arm64" bs=1 seek=20000 conv=notrunc status=none
+    llvm-lipo-14 "$program" -replace arm64 "$work/arm64" -output "$work/tampered"
     local bad
     for bad in tampered arm64-only; do
-        if python3 .ci/macho_check.py "$dir/$bad" >"$dir/$bad.log"; then
-            cat "$dir/$bad.log"
+        if python3 .ci/macho_check.py "$work/$bad" >"$work/$bad.log"; then
+            cat "$work/$bad.log"
             echo "macho_check.py passed $bad, a program it must refuse"
             exit 1
         fi
-        echo "macho_check.py refuses $bad: $(grep FAIL "$dir/$bad.log" | tr '\n' ' ')"
+        echo "macho_check.py refuses $bad: $(grep FAIL "$work/$bad.log" | tr '\n' ' ')"
     done
 }

@@ -27,33 +27,30 @@ if(MKSREC_HOME)
 endif()
 # Dependencies from the libraries the binary actually links (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Packages are named after the system and processor they run on, whatever built them:
-# mksrec-1.1.0-linux-x86_64.tar.gz, mksrec-1.1.0-windows-x86_64.zip. Debian names its
-# architectures in its own words, and a cross build packages for its target, where dpkg would
-# name the build machine's.
-string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
+# Packages are named after the platform they run on, whatever built them, as the row of
+# cmake/platforms that the build's system and processor match names it:
+# mksrec-1.1.0-linux-x86_64.tar.gz, mksrec_1.1.0_amd64.deb, mksrec-1.1.0-windows-x86_64.zip.
+# A cross build packages for its target, where dpkg would name the build machine's
+# architecture. A platform without a row gets system-processor, and dpkg's architecture.
 set(processor ${CMAKE_SYSTEM_PROCESSOR})
-if(processor MATCHES "^(AMD64|amd64)$")
-  set(processor x86_64)
-elseif(processor MATCHES "^armv7")
-  set(processor armhf)
-endif()
-set(CPACK_SYSTEM_NAME ${system}-${processor})
-# mksrec-1.1.0-macos.tar.gz: one program for both of the Mac's processors.
 if(APPLE AND MKSREC_MACOS_UNIVERSAL)
-  set(CPACK_SYSTEM_NAME macos)
-elseif(APPLE)
-  set(CPACK_SYSTEM_NAME macos-${processor})
+  set(processor universal)
 endif()
-if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  if(processor STREQUAL "x86_64")
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
-  elseif(processor STREQUAL "aarch64")
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
-  else()
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${processor}) # armhf, s390x
+string(TOLOWER "${CMAKE_SYSTEM_NAME}-${processor}" CPACK_SYSTEM_NAME)
+file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/platforms rows REGEX "^[^#]")
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE " +" ";" fields "${row}")
+  list(GET fields 1 row_system)
+  list(GET fields 2 row_processor)
+  if(row_system STREQUAL CMAKE_SYSTEM_NAME AND processor MATCHES "^(${row_processor})$")
+    list(GET fields 3 CPACK_SYSTEM_NAME)
+    list(GET fields 4 debian)
+    if(NOT debian STREQUAL "-")
+      set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${debian})
+    endif()
+    break()
   endif()
-endif()
+endforeach()
 
 # The time stamp of every file in the packages: SOURCE_DATE_EPOCH when the builder sets it
 # (dpkg-buildpackage takes it from debian/changelog), else the time of the last commit: from

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # shellcheck shell=bash
-# shellcheck disable=SC2154 # released, version, emulator, wine and scratch are the stage's
+# shellcheck disable=SC2154 # released, programs, version, the platform's facts and scratch are the stage's
 # Sourced by the release stage: the routes by which package managers install mksrec. A pip
 # wheel for every program the release ships, made inside release() from the very programs
 # its tarballs and zip hold (so made twice, compared, and in SHA256SUMS), then proven:
@@ -15,58 +15,39 @@ py=/usr/bin/python3
 for variable in "${!PIP_@}"; do unset "$variable"; done
 export PIP_CONFIG_FILE=/dev/null PIP_DISABLE_PIP_VERSION_CHECK=1 PIP_NO_WARN_SCRIPT_LOCATION=1
 
-# The static Linux downloads, by their names' processor: x86_64 and each row's tarball.
-linux_wheels=(x86_64)
-for name in "${released[@]}"; do
-    platform "$name"
-    [ -z "$tarball" ] || linux_wheels+=("$tarball")
-done
-
-# wheel_arch TARBALL: the processor as Python names it; armhf is ARMv7 with hard float, which
-# a Raspberry Pi OS 32-bit reports as armv7l.
-wheel_arch() { case $1 in armhf) echo armv7l ;; *) echo "$1" ;; esac; }
-
-# wheel_of ARCH: the wheel of dist/ for ARCH (as make_wheel.py names them), its path.
-wheel_of() {
-    local tag
-    case $1 in
-    windows) tag=win_amd64 ;;
-    macos) tag=macosx_11_0_universal2 ;;
-    *) tag=manylinux_2_17_$1 ;;
+# wheel_tags: the tags of the wheel of the platform last named to `platform`, dot-separated
+# as in its name (make_wheel.py holds them); nothing for a platform without a program download.
+wheel_tags() {
+    case " $downloads " in
+    *" tgz "* | *" zip "* | *" universal "*) "$py" .ci/channels/make_wheel.py --tags "$package" ;;
     esac
-    ls dist/mksrec-"$version"-py3-none-"$tag".*whl
 }
+
+# wheel_of: that platform's wheel in dist/, its path.
+wheel_of() { echo "dist/mksrec-$version-py3-none-$(wheel_tags).whl"; }
 
 # channel_wheels OUT: a wheel beside each program of OUT, from OUT's own downloads and the
 # files of the copy of HEAD that release() builds from ($source).
 channel_wheels() {
-    local out=$1 work=$scratch/wheels-$RANDOM name arch
-    local wheel=("$py" "$source/.ci/channels/make_wheel.py" "$out" "$version")
-    local files=("$source/LICENSE" "$source/.ci/channels/description.md")
-    for name in "${linux_wheels[@]}"; do
-        mkdir -p "$work/$name"
-        tar -xzf "$out/mksrec-$version-linux-$name.tar.gz" -C "$work/$name" --strip-components=1
-        "${wheel[@]}" "$(wheel_arch "$name")" "$work/$name/bin/mksrec" "${files[@]}" >/dev/null
+    local out=$1 work=$scratch/wheels-$RANDOM name kind
+    for name in "${released[@]}"; do
+        platform "$name"
+        for kind in $downloads; do
+            [ "$kind" != deb ] || continue
+            "$py" "$source/.ci/channels/make_wheel.py" "$out" "$version" "$package" \
+                "$(unpacked "$out" "$kind" "$work/$name")" "$source/LICENSE" \
+                "$source/.ci/channels/description.md" >/dev/null
+        done
     done
-    unzip -q "$out/mksrec-$version-windows-x86_64.zip" -d "$work/windows"
-    "${wheel[@]}" windows "$work/windows/mksrec-$version-windows-x86_64/mksrec.exe" "${files[@]}" >/dev/null
-    mkdir -p "$work/macos"
-    tar -xzf "$out/mksrec-$version-macos.tar.gz" -C "$work/macos" --strip-components=1
-    "${wheel[@]}" macos "$work/macos/bin/mksrec" "${files[@]}" >/dev/null
 }
 
-# channel_wheel_names: the names of the wheels that dist/ must hold.
+# channel_wheel_names: the wheels that dist/ must hold, one for each platform's program.
 channel_wheel_names() {
     local name
-    for name in "${linux_wheels[@]}"; do
-        name=$(wheel_arch "$name")
-        [ "$name" = riscv64 ] || printf 'mksrec-%s-py3-none-manylinux_2_17_%s.manylinux2014_%s.musllinux_1_1_%s.whl ' \
-            "$version" "$name" "$name" "$name"
-        [ "$name" != riscv64 ] || printf 'mksrec-%s-py3-none-manylinux_2_17_%s.musllinux_1_1_%s.whl ' \
-            "$version" "$name" "$name"
+    for name in "${released[@]}"; do
+        platform "$name"
+        [ -z "$(wheel_tags)" ] || printf '%s ' "$(wheel_of)"
     done
-    printf 'mksrec-%s-py3-none-win_amd64.whl ' "$version"
-    printf 'mksrec-%s-py3-none-macosx_11_0_universal2.macosx_11_0_arm64.macosx_11_0_x86_64.whl' "$version"
 }
 
 # refused COMMAND...: COMMAND must fail; its log is kept in $scratch/refused.log.
@@ -101,82 +82,83 @@ installed_for() {
     echo "$target"
 }
 
-# not_here ARCH: pip refuses to install the wheel for ARCH on this machine without --platform.
+# not_here: pip refuses to install the wheel of the platform last named to `platform` on
+# this machine without --platform.
 not_here() {
-    refused "$venv/bin/pip" install --no-index "$(wheel_of "$1")"
+    refused "$venv/bin/pip" install --no-index "$(wheel_of)"
     grep -q 'is not a supported wheel on this platform' "$scratch/refused.log" ||
         { cat "$scratch/refused.log"; exit 1; }
-    echo "$1: installing its wheel here, without --platform, is refused"
+    echo "$name: installing its wheel here, without --platform, is refused"
 }
 
-# channel_checks: the wheels and the manifests proven; the suite runs join e2e_results.
-channel_checks() {
-    echo "-- the wheels: $(cd dist && echo ./*.whl)"
-    COLUMNS=300 twine --no-color check --strict dist/*.whl
-    local whl
-    for whl in dist/*.whl; do
-        "$py" -m wheel unpack -d "$scratch/unpacked" "$whl" >/dev/null
-    done
-    echo "every wheel's RECORD: each file's hash and size as listed (python3 -m wheel unpack)"
+# native_wheel: the wheel of the native platform last named to `platform`: refused with one
+# program byte flipped; installed offline into the virtual environment, its program the
+# download's, byte for byte, through the suite as mksrec and as python -m mksrec; and as
+# install.md installs it, in the minimal Debian 12 root that holds the release (the stage
+# made it for the README's commands).
+native_wheel() {
     mkdir -p "$scratch/flipped"
-    flip_byte "$(wheel_of x86_64)" "$scratch/flipped/$(basename "$(wheel_of x86_64)")"
+    flip_byte "$(wheel_of)" "$scratch/flipped/$(basename "$(wheel_of)")"
     refused "$py" -m wheel unpack -d "$scratch/unpacked-flipped" "$scratch/flipped/"*.whl
     grep -q 'Hash mismatch' "$scratch/refused.log" || { cat "$scratch/refused.log"; exit 1; }
     echo "a wheel with one program byte flipped is refused: $(tail -n 1 "$scratch/refused.log")"
 
-    # The native wheel, offline into a fresh virtual environment; the installed program is
-    # the download's, byte for byte, and so is each foreign wheel's.
-    venv=$scratch/venv
-    "$py" -m venv "$venv"
-    "$venv/bin/pip" install -q --no-index "$(wheel_of x86_64)"
-    cmp "$venv/bin/mksrec" "$scratch/static-x86_64/bin/mksrec"
-    sample_converts "the x86-64 wheel in a virtual environment, mksrec" "$venv/bin/mksrec"
+    "$venv/bin/pip" install -q --no-index "$(wheel_of)"
+    cmp "$venv/bin/mksrec" "${programs[$name]}"
+    sample_converts "the $name wheel in a virtual environment, mksrec" "$venv/bin/mksrec"
     # python -m mksrec as one program for the suite; the program it starts names itself by
     # its own path in its usage message.
     printf '#!/bin/sh\nexec "%s" -m mksrec "$@"\n' "$venv/bin/python" >"$scratch/python-m-mksrec"
     chmod +x "$scratch/python-m-mksrec"
-    sample_converts "the x86-64 wheel in a virtual environment, python -m mksrec" "$scratch/python-m-mksrec"
-    e2e "the x86_64 wheel in a virtual environment, mksrec" "$venv/bin/mksrec"
-    E2E_PROGRAM_NAME=$venv/bin/mksrec e2e "the x86_64 wheel in a virtual environment, python -m mksrec" \
+    sample_converts "the $name wheel in a virtual environment, python -m mksrec" "$scratch/python-m-mksrec"
+    e2e "the $name wheel in a virtual environment, mksrec" "$venv/bin/mksrec"
+    E2E_PROGRAM_NAME=$venv/bin/mksrec e2e "the $name wheel in a virtual environment, python -m mksrec" \
         "$scratch/python-m-mksrec"
-    # install.md's route for a downloaded wheel, in the minimal Debian 12 root that holds
-    # the release (the stage made it for the README's commands).
     step wheel-packages /tmp/release
     step wheel-install /tmp/release >/dev/null
     inside /tmp/release 'venv/bin/mksrec 16 8000 sample.bin wheel.srec >/dev/null &&
         venv/bin/python -m mksrec 16 8000 sample.bin wheel-m.srec >/dev/null'
     cmp "$root/tmp/release/wheel.srec" examples/sample.srec
     cmp "$root/tmp/release/wheel-m.srec" examples/sample.srec
-    echo "Debian 12 root: the x86-64 wheel as install.md installs it; mksrec and python -m mksrec convert the sample, byte for byte"
-    cmp "$(installed_for musllinux_1_1_x86_64)/bin/mksrec" "$scratch/static-x86_64/bin/mksrec"
-    echo "x86_64: the wheel pip picks for musllinux_1_1_x86_64 holds the same program"
+    echo "Debian 12 root: the $name wheel as install.md installs it; mksrec and python -m mksrec convert the sample, byte for byte"
+}
 
-    local name arch target platform
+# channel_checks: the wheels and the manifests proven; the suite runs join e2e_results.
+# A native platform's wheel is installed for real, in a fresh virtual environment; each
+# other one by pip for its tags, as for another machine (and refused here without them).
+channel_checks() {
+    echo "-- the wheels: $(cd dist && echo ./*.whl)"
+    COLUMNS=300 twine --no-color check --strict dist/*.whl
+    local whl name tag target native=
+    for whl in dist/*.whl; do
+        "$py" -m wheel unpack -d "$scratch/unpacked" "$whl" >/dev/null
+    done
+    echo "every wheel's RECORD: each file's hash and size as listed (python3 -m wheel unpack)"
+    venv=$scratch/venv
+    "$py" -m venv "$venv"
     for name in "${released[@]}"; do
         platform "$name"
-        [ -n "$tarball" ] || continue
-        arch=$(wheel_arch "$tarball")
-        not_here "$arch"
-        for platform in "musllinux_1_1_$arch" "manylinux_2_17_$arch"; do
-            target=$(installed_for "$platform")
-            cmp "$target/bin/mksrec" "$scratch/static-$tarball/bin/mksrec"
+        [ -n "$(wheel_tags)" ] || continue
+        if [ "$runs" = native ]; then
+            native_wheel
+            native=$name
+        else
+            not_here
+        fi
+        # Every tag the wheel carries gets the download's program from pip.
+        for tag in $(wheel_tags | tr . ' '); do
+            target=$(installed_for "$tag")
+            cmp "$target/bin/$(basename "${programs[$name]}")" "${programs[$name]}"
         done
-        echo "$arch: the wheel pip picks for manylinux_2_17_$arch and for musllinux_1_1_$arch holds the download's program"
-        e2e "the $arch wheel, pip install --platform manylinux_2_17_$arch, ${emulator[0]}" \
-            "$target/bin/mksrec" "${emulator[0]}"
+        echo "$name: for each of its tags ($(wheel_tags)) pip installs the download's program"
+        case $runs in
+        none) python3 .ci/macho_check.py "$target/bin/mksrec" | tail -n 1 | sed "s|$scratch/||" ;;
+        native) ;;
+        *) e2e "the $name wheel, pip install --platform $tag, ${runner[0]}" \
+            "$target/bin/$(basename "${programs[$name]}")" "${runner[@]}" ;;
+        esac
     done
-    not_here windows
-    target=$(installed_for win_amd64)
-    cmp "$target/bin/mksrec.exe" "$scratch/zip/mksrec-$version-windows-x86_64/mksrec.exe"
-    echo "windows: with --platform win_amd64 pip installs the zip's mksrec.exe"
-    e2e "the Windows wheel, pip install --platform win_amd64, wine" "$target/bin/mksrec.exe" "$wine/wine64"
-    not_here macos
-    for platform in macosx_11_0_arm64 macosx_11_0_x86_64; do
-        target=$(installed_for "$platform")
-        cmp "$target/bin/mksrec" "$scratch/macos/bin/mksrec"
-    done
-    python3 .ci/macho_check.py "$target/bin/mksrec" | tail -n 1 | sed "s|$scratch/||"
-    echo "macos: pip installs the tarball's program for macosx_11_0_arm64 and for macosx_11_0_x86_64 (checked, not run)"
+    [ -n "$native" ] || { echo "no wheel installs natively here"; exit 1; }
 
     echo "-- the Homebrew formula, the Scoop manifest, the winget manifests (channels/)"
     rm -rf channels

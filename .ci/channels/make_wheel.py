@@ -2,10 +2,12 @@
 # SPDX-License-Identifier: MIT
 """Writes one platform wheel of mksrec around a program the release already made.
 
-Usage: make_wheel.py OUTDIR VERSION ARCH PROGRAM LICENCE DESCRIPTION
+Usage: make_wheel.py OUTDIR VERSION PACKAGE PROGRAM LICENCE DESCRIPTION
+       make_wheel.py --tags PACKAGE
 
-ARCH is x86_64, aarch64, armv7l or riscv64 (a static Linux program), windows (a Windows
-x86-64 program) or macos (a universal macOS program). The wheel is the way ninja, cmake and
+PACKAGE is the platform's package name in cmake/platforms (linux-x86_64, windows-x86_64,
+macos, ...), PROGRAM the program of its download; --tags prints the platform tags its wheel
+carries, dot-separated, as they stand in the wheel's name. The wheel is the way ninja, cmake and
 clang-format ship native programs through pip: the program sits under
 mksrec-VERSION.data/scripts/, which pip copies onto the environment's PATH as it is (no
 shim), and the package mksrec/ lets `python -m mksrec` run it. Only the standard library is
@@ -18,18 +20,19 @@ import os
 import sys
 import zipfile
 
-# The tags a program serves. A static Linux program needs no C library, so one wheel serves
+# The tags each platform's program serves, by its package name. A static Linux program needs no C library, so one wheel serves
 # glibc systems (manylinux, PEP 600, with its older manylinux2014 name for older pips) and
 # musl ones (musllinux) alike; riscv64 postdates manylinux2014, so it has the PEP 600 name
 # alone. The macOS program holds arm64 and x86_64 code for macOS 11 or later: universal2,
-# with each processor named too, for pips that predate universal2.
+# with each processor named too, for pips that predate universal2. Debian's armhf is ARMv7
+# with hard float, which a Raspberry Pi OS 32-bit reports as armv7l.
 LINUX_GLIBC = "manylinux_2_17_{0}.manylinux2014_{0}"
 TAGS = {
-    "x86_64": LINUX_GLIBC.format("x86_64") + ".musllinux_1_1_x86_64",
-    "aarch64": LINUX_GLIBC.format("aarch64") + ".musllinux_1_1_aarch64",
-    "armv7l": LINUX_GLIBC.format("armv7l") + ".musllinux_1_1_armv7l",
-    "riscv64": "manylinux_2_17_riscv64.musllinux_1_1_riscv64",
-    "windows": "win_amd64",
+    "linux-x86_64": LINUX_GLIBC.format("x86_64") + ".musllinux_1_1_x86_64",
+    "linux-aarch64": LINUX_GLIBC.format("aarch64") + ".musllinux_1_1_aarch64",
+    "linux-armhf": LINUX_GLIBC.format("armv7l") + ".musllinux_1_1_armv7l",
+    "linux-riscv64": "manylinux_2_17_riscv64.musllinux_1_1_riscv64",
+    "windows-x86_64": "win_amd64",
     "macos": "macosx_11_0_universal2.macosx_11_0_arm64.macosx_11_0_x86_64",
 }
 
@@ -80,9 +83,12 @@ def metadata(version, description):
 
 
 def main():
-    outdir, version, arch, program, licence, description = sys.argv[1:]
-    tags = TAGS[arch]
-    name = "mksrec.exe" if arch == "windows" else "mksrec"
+    if sys.argv[1] == "--tags":
+        print(TAGS[sys.argv[2]])
+        return
+    outdir, version, package, program, licence, description = sys.argv[1:]
+    tags = TAGS[package]
+    name = os.path.basename(program)
     here = os.path.dirname(os.path.abspath(__file__))
     data = f"mksrec-{version}.data"
     info = f"mksrec-{version}.dist-info"
