@@ -105,13 +105,13 @@ cat dist/SHA256SUMS
 (cd dist && sha256sum -c SHA256SUMS)
 
 # Named as the table names each platform (the packaging reads the same table).
-expected="dist/mksrec-$version.tar.gz dist/SHA256SUMS $(channel_wheel_names)"
+read -r -a expected <<<"dist/mksrec-$version.tar.gz dist/SHA256SUMS $(channel_wheel_names)"
 for name in "${released[@]}"; do
     platform "$name"
-    for kind in $downloads; do expected+=" $(download dist "$kind")"; done
+    for kind in $downloads; do expected+=("$(download dist "$kind")"); done
 done
-[ "$(printf '%s\n' dist/* | sort | tr '\n' ' ')" = "$(tr ' ' '\n' <<<"$expected" | sort | tr '\n' ' ')" ] ||
-    { echo "dist/ should hold exactly: $expected"; exit 1; }
+[ "$(printf '%s\n' dist/* | sort)" = "$(printf '%s\n' "${expected[@]}" | sort)" ] ||
+    { echo "dist/ should hold exactly: ${expected[*]}"; exit 1; }
 
 # e2e LABEL PROGRAM [EMULATOR...]: the whole end-to-end suite on PROGRAM, started in the
 # background with its log kept; e2e_results waits for every run, shows each one's counts
