@@ -23,7 +23,7 @@ setup_check() {
             [ "$(cat "$dir/path")" = "$(dirname "$program")" ] || { echo "$runner: PATH not $program's folder"; exit 1; }
             cmp "$program" "${programs[$name]}" ||
                 { echo "$runner: not the program of the $name download"; exit 1; }
-            echo "$runner: ${program#"$dir"/}, the $name download's: $(file -b "$program" | cut -d, -f1-2)"
+            echo "$runner: ${program#"$dir"/}, the $name download's: $(file -b "$program" | cut -d'[' -f1 | cut -d, -f1-2)"
             [ "$runs" != native ] || { native=$runner; sample_converts "the setup action's $runner install" "$program"; }
         done
     done

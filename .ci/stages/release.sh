@@ -179,9 +179,9 @@ for name in "${released[@]}"; do
             # 32-bit program opens a file of 2 GiB or more either way. Its calls can: the
             # 64-bit offset ones.
             if file -b "$program" | grep -q '^ELF 32-bit'; then
-                readelf -W --dyn-syms "$program" | grep -ow 'fopen64\|fopen' | sort -u | tee "$scratch/opens"
-                [ "$(cat "$scratch/opens")" = fopen64 ] ||
-                    { echo "$program opens files without large-file support"; exit 1; }
+                opens=$(readelf -W --dyn-syms "$program" | grep -ow 'fopen64\|fopen' | sort -u | tr '\n' ' ')
+                echo "${file#dist/}: a 32-bit program, which opens files with: $opens"
+                [ "$opens" = "fopen64 " ] || { echo "$program opens files without large-file support"; exit 1; }
             fi
             ;;
         esac
