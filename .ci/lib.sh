@@ -218,11 +218,11 @@ platform_names() { awk '!/^#/ && NF { print $1 }' cmake/platforms; }
 # a native one, the emulator that the toolchain file gives CTest (read by CMake itself), or
 # wine (started by start_wine), unset for a platform that nothing here runs.
 platform() {
-    local row name processor toolchain_name
+    local row toolchain_name
     row=$(awk -v name="$1" '!/^#/ && $1 == name' cmake/platforms)
     [ -n "$row" ] || { echo "no platform '$1' in cmake/platforms" >&2; exit 1; }
     # shellcheck disable=SC2034 # the facts are for the stage that asked
-    read -r name system processor package debian toolchain_name runs downloads needs runners <<<"$row"
+    read -r _ system _ package debian toolchain_name runs downloads needs runners <<<"$row"
     [ "$debian" != - ] || debian=
     [ "$downloads" != - ] || downloads=
     [ "$runners" != - ] || runners=
