@@ -53,8 +53,10 @@ readme_block() {
         { echo "$file: the mark '$1' is not right above a code block" >&2; exit 1; }
 }
 
-# has_block NAME: whether the documents mark a block NAME.
-has_block() { cat "${docs[@]}" | grep -q -- "^ *<!-- ci: $1 -->\$"; }
+# has_block NAME: whether the documents mark a block NAME. grep reads the files itself: fed
+# through a pipe, its early exit on a match could fail the writer (SIGPIPE) and, with
+# pipefail, the answer.
+has_block() { grep -q -- "^ *<!-- ci: $1 -->\$" "${docs[@]}"; }
 
 # run_block NAME: the documents' block NAME, shown and run here as it stands.
 run_block() {
