@@ -136,7 +136,8 @@ fresh_root() {
 cleanup_root() {
     [ -n "${root:-}" ] || { rm -rf "$scratch"; return; }
     umount -R "$root/dev" "$root/proc" 2>/dev/null || umount -R -l "$root/dev" "$root/proc" 2>/dev/null
-    if findmnt -rn -o TARGET | grep -q "^$root/"; then
+    # Not a pipe: grep stopping at a match could fail findmnt (SIGPIPE) and, with pipefail, the test.
+    if grep -q "^$root/" <(findmnt -rn -o TARGET); then
         echo "still mounted under $root: not removed" >&2
         return
     fi
